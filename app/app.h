@@ -1,0 +1,76 @@
+// Application shell: entry, the game widget, the frame driver, resource
+// set-up and teardown, fatal errors and exit.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// The one window of the game. Event routing: keys (auto-repeats dropped) to the
+// keyboard handlers, pen to the pen handlers, focus to frame suspension and the
+// music pause. Geometry and drawing members forward to the platform and gfx.
+class GameWidget : public DeviceWidget {
+public:
+    GameWidget();
+    ~GameWidget() override;
+
+    bool start();
+
+    void timerEvent() override;
+    void mousePressEvent(const PenEvent& e) override;
+    void mouseReleaseEvent(const PenEvent& e) override;
+    void mouseMoveEvent(const PenEvent& e) override;
+    void keyPressEvent(const KeyEvent& e) override;
+    void keyReleaseEvent(const KeyEvent& e) override;
+    void focusInEvent() override;
+    void focusOutEvent() override;
+    void resizeEvent() override;
+
+    void enterFullScreen();
+    [[noreturn]] void fatalError(const char* text);
+
+    bool suspended = true;          // no frames run
+    bool fullScreenDone = false;    // already made full screen
+
+    static GameWidget* instance;
+};
+
+// ---------------------------------------------------------------------------
+// Whole run
+// ---------------------------------------------------------------------------
+constexpr int PATH_SIZE = 4096;
+constexpr int TRACK_PATH_SIZE = 4095;
+
+extern GameWidget* theWidget;
+extern char dataDirectory[PATH_SIZE];        // Latin-1, "<qpeDir>lib/corvusraiders_demo"
+extern char picturePaths[10][PATH_SIZE];     // entries 1..9: "<data>/pp1" .. "<data>/pp9"
+extern char trackPaths[3][TRACK_PATH_SIZE];  // all "<data>/tinytune.xm"
+extern bool frameInProgress;                 // runFrame is composing or presenting
+extern int64_t clockBase;                    // ms time of day at the clock's first use
+
+// Seed for the random generator: -1 seeds from the time of day (a new game
+// every run); tests set a fixed value before resource set-up.
+extern int64_t randomSeedOverride;
+
+// ---------------------------------------------------------------------------
+// Operations
+// ---------------------------------------------------------------------------
+int corvusMain(int argc, char** argv);       // the whole program; main() calls it
+bool initApplication();
+void runFrame();
+void setupResources();
+void shutdown();
+
+// Parts of setupResources that tests and tools use on their own.
+void allocateBuffers();                      // the eleven pixel arrays and nine records
+bool loadAllPictures();                      // false after the first fatal failure (tests)
+void createSprites();                        // every Sprite of the game, placed
+void buildDirectionTables();
+
+// Presents backBuffer into the framebuffer at address `fb` for rotation
+// `orientation` (0, 1, 3; anything else copies nothing).
+void presentFrame(uint8_t* fb, int orientation);
+
+[[noreturn]] void fatalError(const char* text);
+void showErrorMessage(const char* text);
+[[noreturn]] void exitGame(GameWidget* widget);

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the build needs, only those that are missing.
+# Sourced by play.sh and test.sh; uses sudo when not run as root.
+set -euo pipefail
+CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev
+                 libsdl1.2-dev libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev)
+missing=()
+for p in "${CORVUS_PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing missing packages: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi

@@ -1,0 +1,7 @@
+// Saved settings: high score, volumes, music track and key bindings, kept in
+// the user's settings file "corvusraiders", group "registry".
+#pragma once
+
+bool loadSettings();    // reads the ten entries into their globals
+bool saveHighScore();   // writes "hiscore" only
+bool saveSettings();    // writes all ten entries

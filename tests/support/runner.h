@@ -1,0 +1,42 @@
+// Deterministic headless runner: the real program (widget, frame driver, game,
+// controls) driven frame by frame with a fixed seed, a clock that advances
+// exactly 20 ms per frame, and scripted key and pen events sent through the
+// host window. Several runners may be created one after another in a process;
+// each starts from a fresh title screen and a fresh settings folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/app.h"
+#include "game/game.h"
+#include "gfx/gfx.h"
+
+// Writes pictures of the nine exact sizes (simple, distinguishable content) into
+// `<root>/lib/corvusraiders_demo/` and returns the root (ends with a slash).
+std::string makeTestDataRoot();
+
+// The data root of the build tree, where the generated art lives (ends with a slash).
+std::string buildDataRoot();
+
+class HeadlessRunner {
+public:
+    // `qpeRoot`: installation directory holding lib/corvusraiders_demo.
+    explicit HeadlessRunner(const std::string& qpeRoot = makeTestDataRoot(), uint32_t seed = 12345);
+    ~HeadlessRunner();
+
+    void frames(int n);                          // n timer ticks, 20 ms each
+    void pressKey(int qtKey);                    // press and release (Qt 6 key code)
+    void keyDown(int qtKey, bool autoRepeat = false);
+    void keyUp(int qtKey);
+    void penPress(int x, int y);                 // device pixels
+    void penMove(int x, int y);
+    void penRelease(int x, int y);
+    void setFocus(bool focused);
+
+    int32_t nowMs() const;                       // the controlled clock, ms since start
+    std::string settingsPath() const;            // the "corvusraiders" settings file
+    std::string configHome() const;              // XDG_CONFIG_HOME of this run
+
+    uint16_t backPixel(int x, int y) const { return backBuffer[y * SCREEN_WIDTH + x]; }
+};
