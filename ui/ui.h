@@ -50,3 +50,20 @@ void handleMenuPen(GameState state, int x, int y);
 // ---------------------------------------------------------------------------
 void drawOptions();
 void startKeyRedefinition();
+
+// ---------------------------------------------------------------------------
+// Shared by the keyboard and the pen
+// ---------------------------------------------------------------------------
+void pauseGame();      // freezes the current frame and silences the effects
+void resumeGame();     // back to resumeState with the effect volume restored
+
+// Options panel geometry, in screen pixels; the panel drawing and the pen hit
+// areas use the same numbers.
+constexpr int SLIDER_ORIGIN_X = 98;        // x of volume 0
+constexpr int SFX_SLIDER_Y = 129;          // top row of the effect-volume track
+constexpr int MUSIC_SLIDER_Y = 144;        // top row of the music-volume track
+constexpr int SLIDER_LENGTH = 128;         // pixels from volume 0 to volume 255
+constexpr int VOLUME_MAX = 255;
+
+// Volume 0..255 for a pen at column x of a slider.
+int sliderValue(int x);
