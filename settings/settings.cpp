@@ -1,0 +1,60 @@
+// Saved settings: the high score, both volumes, the music track and the six
+// key bindings, in group "registry" of the user's "corvusraiders" file.
+#include "settings/settings.h"
+
+#include "audio/audio.h"
+#include "game/game.h"
+#include "platform/config.h"
+#include "ui/ui.h"
+
+namespace {
+
+constexpr const char* SETTINGS_FILE = "corvusraiders";
+constexpr const char* SETTINGS_GROUP = "registry";
+
+constexpr int DEFAULT_HIGH_SCORE = 35000;  // points
+constexpr int DEFAULT_VOLUME = 128;        // 0..255
+constexpr int DEFAULT_TRACK = 2;
+
+} // namespace
+
+// Values are taken as they are: no range check on reading or writing.
+bool loadSettings() {
+    Config config(SETTINGS_FILE, Config::User);
+    config.setGroup(SETTINGS_GROUP);
+    highScore = config.readNumEntry("hiscore", DEFAULT_HIGH_SCORE);
+    musicVolume = config.readNumEntry("music_volume", DEFAULT_VOLUME);
+    sfxVolume = config.readNumEntry("sfx_volume", DEFAULT_VOLUME);
+    musicTrack = config.readNumEntry("track", DEFAULT_TRACK);
+    // A missing key keeps the binding it has now.
+    keyBindings.left = config.readNumEntry("key_left", keyBindings.left);
+    keyBindings.right = config.readNumEntry("key_right", keyBindings.right);
+    keyBindings.thrust = config.readNumEntry("key_thrust", keyBindings.thrust);
+    keyBindings.fire = config.readNumEntry("key_fire", keyBindings.fire);
+    keyBindings.pause = config.readNumEntry("key_pause", keyBindings.pause);
+    keyBindings.shields = config.readNumEntry("key_shields", keyBindings.shields);
+    return true;
+}
+
+bool saveHighScore() {
+    Config config(SETTINGS_FILE, Config::User);
+    config.setGroup(SETTINGS_GROUP);
+    config.writeEntry("hiscore", highScore);
+    return true;
+}
+
+bool saveSettings() {
+    Config config(SETTINGS_FILE, Config::User);
+    config.setGroup(SETTINGS_GROUP);
+    config.writeEntry("hiscore", highScore);
+    config.writeEntry("music_volume", musicVolume);
+    config.writeEntry("sfx_volume", sfxVolume);
+    config.writeEntry("track", musicTrack);
+    config.writeEntry("key_left", keyBindings.left);
+    config.writeEntry("key_right", keyBindings.right);
+    config.writeEntry("key_thrust", keyBindings.thrust);
+    config.writeEntry("key_fire", keyBindings.fire);
+    config.writeEntry("key_pause", keyBindings.pause);
+    config.writeEntry("key_shields", keyBindings.shields);
+    return true;
+}
