@@ -1,5 +1,219 @@
-// New-game reset and level set-up: the rock field, weapons, shield, displays.
+// New-game reset and level set-up: ships, weapons, shield, displays and a fresh
+// random rock field. Every attempt at a level, including a replay after a lost
+// ship, starts here.
+#include <cstdio>
+
 #include "game/game.h"
-void newGame() {}
-void setupLevel() {}
-int32_t randomAngle() { return 2; }
+#include "game/world.h"
+
+namespace {
+
+constexpr int32_t START_LIVES = 3;
+constexpr int32_t EXTRA_LIFE_STEP = 25000;        // points
+constexpr int32_t LEVEL_BANNER_FRAMES = 100;      // frames
+constexpr int32_t ROCK_EDGE_ALLOWANCE = 4;        // pixels kept free at the right and bottom
+constexpr float CARRIER_SPEED_PER_LEVEL = 0.075f; // pixels per frame
+constexpr float CARRIER_BASE_SPEED = 0.5f;        // pixels per frame
+constexpr int32_t CARRIER_FRAME_DELAY = 90;       // ms
+constexpr int32_t ICON_FRAME_DELAY = 200;         // ms
+constexpr float ICON_X = 0.0f, ICON_Y = 290.0f;   // pixels
+constexpr int32_t SHOT_FRAME_DELAY = 50;          // ms
+constexpr float BOSS_SHOT_SPEED = 8.0f;           // pixels per frame, replaced when fired
+constexpr float BIG_ROCK_SPEED_STEP = 0.1f;       // pixels per frame per (level + 3)
+constexpr float MEDIUM_ROCK_SPEED_STEP = 0.15f;
+constexpr float SMALL_ROCK_SPEED_STEP = 0.2f;
+constexpr int32_t SCENERY_FIRST_LEVEL = 7;
+constexpr float SCENERY_SPEED = 0.25f;            // pixels per frame
+constexpr int32_t SCENERY_MARGIN = 68;            // pixels
+constexpr int32_t BIG_ROCK_FRAME_DELAY = 10;      // ms
+constexpr int32_t MEDIUM_ROCK_FRAME_DELAY = 5;    // ms
+constexpr int32_t SMALL_ROCK_BASE_DELAY = 5;      // ms, plus 0..4
+constexpr int32_t SMALL_ROCK_DELAY_SPREAD = 5;
+
+// Gives a sprite the velocity `speed` along whole-degree direction `angle`:
+// the double table value times the float speed, kept as float.
+void aim(Sprite* s, int32_t angle, float speed) {
+    s->angle = angle;
+    s->vx = float(angleX[angle] * speed);
+    s->vy = float(angleY[angle] * speed);
+}
+
+} // namespace
+
+int32_t randomAngle() {
+    int32_t a = randomBelow(360);
+    // Nothing may travel exactly along an axis: nudge the four axis angles.
+    if (a == 0 || a == 90 || a == 180 || a == 270) a += 2;
+    return a;
+}
+
+void newGame() {
+    shipDirection = 0;
+    Sprite* ship = shipSprites[0];
+    ship->x = SHIP_START_X;
+    ship->y = SHIP_START_Y;
+    ship->vx = ship->vy = 0.0f;
+    ship->setFrame(0);
+    for (Sprite* s : shipSprites) {
+        s->active = false;
+        s->flags = SPRITE_WRAP;
+    }
+    shipSprites[0]->active = true;
+
+    level = 1;
+    lives = START_LIVES;
+    nextExtraLifeScore = EXTRA_LIFE_STEP;
+    score = 0;
+    newHighScore = false;
+    updateHighScoreDigits();
+    // The ship's velocity is left alone: a loss has already zeroed it.
+}
+
+// The frame driver's re-entry flag is deliberately left alone here: the level
+// set-up runs inside a frame (or a key handler within one), and clearing the
+// flag would only allow a nested frame that nothing needs.
+void setupLevel() {
+    const int32_t right = screenRight();
+    const int32_t bottom = screenBottom();
+
+    // Level caption: two digits from "%02d"; below level 10 only the units
+    // digit, in the first position. Only the first two characters ever show.
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d", level);
+    levelDigits[0]->setFrame(text[0] - '0');
+    levelDigits[1]->setFrame(text[1] - '0');
+    levelBannerTimer = LEVEL_BANNER_FRAMES;
+    if (level <= 9) {
+        levelDigits[0]->setFrame(text[1] - '0');
+        levelDigits[0]->active = true;
+        levelDigits[1]->active = false;
+    } else {
+        levelDigits[0]->active = true;
+        levelDigits[1]->active = true;
+    }
+    levelLabel->active = true;
+
+    turningLeft = turningRight = false;
+
+    rocksLeft = 0;
+    shotSlots = SHOT_SLOTS_NORMAL;
+    spreadShot = false;
+    carrierFlying = false;
+    levelFrames = 0;
+    shotRange = SHOT_RANGE_NORMAL;
+    gameState = STATE_PLAYING;
+
+    setupPowerUps();
+    piercingShots = false;
+    powerUpIndex = -1;
+    powerUpRunning = false;
+    for (Sprite* s : shotSprites) s->flags = SPRITE_WRAP;
+    shotSpeed = SHOT_SPEED_NORMAL;
+
+    bonusCarrier->active = false;
+    bonusCarrier->vy = 0.0f;
+    bonusCarrier->frameDelay = CARRIER_FRAME_DELAY;
+    bonusCarrier->flags = SPRITE_EXIT_RIGHT;
+    bonusCarrier->vx = float(level) * CARRIER_SPEED_PER_LEVEL + CARRIER_BASE_SPEED;
+
+    powerUpIcon->active = false;
+    powerUpIcon->vx = powerUpIcon->vy = 0.0f;
+    powerUpIcon->frameDelay = ICON_FRAME_DELAY;
+    powerUpIcon->x = ICON_X;
+    powerUpIcon->y = ICON_Y;
+    powerUpIcon->flags = 0;
+
+    nextCarrierFrame = powerUpTable[0].appearDelay;
+    setupBoss();
+
+    // Every attempt begins shielded at full energy; the ship keeps its
+    // position, heading and velocity.
+    shieldSprite->x = SHIP_START_X;
+    shieldSprite->y = SHIP_START_Y;
+    shieldSprite->vx = shieldSprite->vy = 0.0f;
+    shieldsUp = true;
+    shieldEnergy = SHIELD_FULL;
+    lowShieldWarned = false;
+    for (Sprite* s : shipSprites) {
+        s->active = false;
+        s->flags = SPRITE_WRAP;
+        s->setFrame(0);
+    }
+    shipSprites[shipDirection]->active = true;
+    shieldSprite->active = true;
+
+    for (int i = 0; i < SHOT_SLOTS; ++i) {
+        Sprite* s = shotSprites[i];
+        shotDistance[i] = 0.0f;
+        s->x = s->y = 0.0f;
+        s->vx = s->vy = shotSpeed;
+        s->active = false;
+        s->frameDelay = SHOT_FRAME_DELAY;
+        s->flags = SPRITE_WRAP;
+    }
+
+    bossShot->x = bossShot->y = 0.0f;
+    bossShot->active = false;
+    bossShot->vx = bossShot->vy = BOSS_SHOT_SPEED;
+    bossShot->frameDelay = SHOT_FRAME_DELAY;
+    bossShot->flags = SPRITE_WRAP;
+
+    for (int k = 0; k < DIGITS; ++k) {
+        scoreDigits[k]->active = true;
+        highScoreDigits[k]->active = true;
+    }
+    levelLabel->active = true;
+    livesDigit->active = true;
+    livesDigit->setFrame(lives);
+    livesIcon->active = true;
+
+    bigRockSpeed = float(level + 3) * BIG_ROCK_SPEED_STEP;
+    mediumRockSpeed = float(level + 3) * MEDIUM_ROCK_SPEED_STEP;
+    smallRockSpeed = float(level + 3) * SMALL_ROCK_SPEED_STEP;
+
+    if (level >= SCENERY_FIRST_LEVEL) {
+        // The scenery may drift along an axis: a plain draw, no nudging.
+        sceneryDriftSpeed = SCENERY_SPEED;
+        int32_t angle = randomBelow(360);
+        driftingScenery->angle = angle;
+        driftingScenery->x = float(randomBelow(right - SCENERY_MARGIN));
+        driftingScenery->y = float(randomBelow(bottom - SCENERY_MARGIN));
+        driftingScenery->vx = float(angleX[angle] * SCENERY_SPEED);
+        driftingScenery->vy = float(angleY[angle] * SCENERY_SPEED);
+        driftingScenery->active = true;
+        driftingScenery->flags = SPRITE_WRAP;
+    }
+
+    for (int i = 0; i < BIG_ROCKS; ++i) {
+        Sprite* r = bigRocks[i];
+        r->x = float(randomBelow(right - r->width - ROCK_EDGE_ALLOWANCE));
+        r->y = float(randomBelow(bottom - r->height - ROCK_EDGE_ALLOWANCE));
+        aim(r, randomAngle(), bigRockSpeed);
+        r->frameDelay = BIG_ROCK_FRAME_DELAY;
+        r->active = true;
+        r->flags = SPRITE_WRAP;
+        bigRockExplosions[i]->active = false;
+    }
+    // Medium and small rocks get their courses now and their places when the
+    // rock they come from breaks.
+    for (int i = 0; i < MEDIUM_ROCKS; ++i) {
+        Sprite* r = mediumRocks[i];
+        aim(r, randomAngle(), mediumRockSpeed);
+        r->frameDelay = MEDIUM_ROCK_FRAME_DELAY;
+        r->active = false;
+        r->flags = SPRITE_WRAP;
+        mediumRockExplosions[i]->active = false;
+    }
+    for (int i = 0; i < SMALL_ROCKS; ++i) {
+        Sprite* r = smallRocks[i];
+        aim(r, randomAngle(), smallRockSpeed);
+        r->frameDelay = SMALL_ROCK_BASE_DELAY + randomBelow(SMALL_ROCK_DELAY_SPREAD);
+        r->active = false;
+        r->flags = SPRITE_WRAP;
+    }
+
+    messageSprite->active = false;
+    rocksLeft = SMALL_ROCKS;
+    thrusting = false;
+    gameAbandoned = false;
+}
