@@ -1,0 +1,126 @@
+// The frame driver: composes one frame by game state, lets pending events in,
+// and presents the back buffer on the device framebuffer, turned to match the
+// display.
+#include <cstring>
+
+#include "app/app.h"
+#include "game/game.h"
+#include "gfx/gfx.h"
+#include "settings/settings.h"
+#include "ui/ui.h"
+
+namespace {
+
+// Screen positions of the picture screens' parts (pixels).
+constexpr int BANNER_Y = 20;
+constexpr int MENU_Y = 80;
+constexpr int EXIT_PICTURE_Y = 100;
+
+void copyScreen(const uint16_t* source) {
+    std::memcpy(backBuffer, source, SCREEN_BYTES);
+}
+
+void composeFrame() {
+    switch (gameState) {
+    case STATE_TITLE:
+        copyScreen(titlePixels);
+        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
+        break;
+    case STATE_PAUSED:
+        dimBuffer(backBuffer, pauseSnapshot, DIM_FACTOR);
+        blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
+        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
+        drawOptions();
+        break;
+    case STATE_MENU:
+    case STATE_REDEFINE_KEYS:
+        dimBuffer(backBuffer, titlePixels, DIM_FACTOR);
+        blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
+        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
+        drawOptions();
+        break;
+    case STATE_EXITING:
+        // Saved on every exit-screen frame: the process may end on any of them.
+        saveSettings();
+        dimBuffer(backBuffer, titlePixels, DIM_FACTOR);
+        blitPicture(exitPicture, 0, EXIT_PICTURE_Y, exitPixels, backBuffer);
+        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
+        if (--exitCountdown == -1)
+            exitGame(theWidget);
+        break;
+    default:
+        copyScreen(backgroundPixels);
+        updateGame();
+        ++levelFrames;
+        break;
+    }
+}
+
+bool mayPresent() {
+    return theWidget && theWidget->isVisible() && theWidget->isActiveWindow() &&
+           !theWidget->suspended;
+}
+
+// Framebuffer byte offsets of the turned copies; see presentFrame.
+constexpr int ROT90_FIRST = 152960;   // row 239, column 0
+constexpr int ROT90_SECOND = 152320;  // row 238, column 0
+constexpr int ROT270_FIRST = 636;     // row 0, column 318
+constexpr int ROT270_SECOND = 1276;   // row 1, column 318
+constexpr int TURNED_ROW_PAIR = 1280; // bytes of two 320-pixel rows
+constexpr int PIXEL_PAIR = 4;         // bytes
+
+} // namespace
+
+void runFrame() {
+    if (frameInProgress)
+        return;
+    frameInProgress = true;
+
+    composeFrame();
+    PlatformApplication::processEvents();
+    if (mayPresent()) {
+        DirectPainter painter(theWidget);
+        presentFrame(painter.frameBuffer(), DirectPainter::transformOrientation());
+    }
+
+    frameInProgress = false;
+}
+
+void presentFrame(uint8_t* fb, int orientation) {
+    if (orientation == 0) {
+        std::memcpy(fb, backBuffer, SCREEN_BYTES);
+        return;
+    }
+    if (orientation != 1 && orientation != 3)
+        return;
+
+    // Blocks of 2 x 2 pixels: two back-buffer rows are read a pixel pair at a
+    // time, and each pair of vertically adjacent pixels becomes one pair on a
+    // framebuffer row. In a 32-bit word the pixel at the lower address is the
+    // low half.
+    const int pairsPerRow = SCREEN_WIDTH / 2;  // 120
+    for (int k = 0; k < SCREEN_HEIGHT / 2; ++k) {
+        const uint16_t* rowA = backBuffer + (2 * k) * SCREEN_WIDTH;
+        const uint16_t* rowB = rowA + SCREEN_WIDTH;
+        for (int j = 0; j < pairsPerRow; ++j) {
+            uint32_t a, b;
+            std::memcpy(&a, rowA + 2 * j, sizeof a);
+            std::memcpy(&b, rowB + 2 * j, sizeof b);
+            uint32_t first, second;
+            int firstOffset, secondOffset;
+            if (orientation == 1) {
+                first = (a & 0xffffu) | (b << 16);
+                second = (a >> 16) | (b & 0xffff0000u);
+                firstOffset = ROT90_FIRST - TURNED_ROW_PAIR * j + PIXEL_PAIR * k;
+                secondOffset = ROT90_SECOND - TURNED_ROW_PAIR * j + PIXEL_PAIR * k;
+            } else {
+                first = (b & 0xffffu) | (a << 16);
+                second = (b >> 16) | (a & 0xffff0000u);
+                firstOffset = ROT270_FIRST + TURNED_ROW_PAIR * j - PIXEL_PAIR * k;
+                secondOffset = ROT270_SECOND + TURNED_ROW_PAIR * j - PIXEL_PAIR * k;
+            }
+            std::memcpy(fb + firstOffset, &first, sizeof first);
+            std::memcpy(fb + secondOffset, &second, sizeof second);
+        }
+    }
+}

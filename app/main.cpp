@@ -1,0 +1,6 @@
+// Process entry point of the game executable.
+#include "app/app.h"
+
+int main(int argc, char** argv) {
+    return corvusMain(argc, argv);
+}

@@ -1,0 +1,549 @@
+// The handheld's window system rebuilt on Qt 6 Widgets: the device widget and
+// its host window, the application object, the framebuffer, timers, message
+// boxes, the installation directory, the clock and the test driver.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QTimerEvent>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/time.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/host.h"
+#include "platform/platform.h"
+
+namespace {
+
+// The device screen as the game writes it, in the display's own orientation.
+alignas(8) uint8_t framebuffer[FRAMEBUFFER_BYTES];
+
+QApplication* application = nullptr;
+int grabRequests = 0;
+MessageBoxHook messageBoxHook = nullptr;
+TimeSource timeSource = nullptr;
+
+// Periodic timers of the device widgets. With the manual test timer the Qt
+// timers are never started and tick() fires them instead.
+struct DeviceTimer {
+    DeviceWidget* widget;
+    int id;        // id handed to the game (> 0)
+    int qtId;      // Qt timer id, 0 when not started
+};
+std::vector<DeviceTimer> timers;
+int nextTimerId = 1;
+bool manualTimer = false;
+
+// Every live host window, the latest first; the test driver talks to the
+// latest one.
+std::vector<DeviceWidget::Host*> hosts;
+
+DeviceWidget::Host* currentHost() {
+    return hosts.empty() ? nullptr : hosts.back();
+}
+
+bool headlessPlatform() {
+    if (!QGuiApplication::instance())
+        return true;
+    const QString name = QGuiApplication::platformName();
+    return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
+}
+
+// Rich-text markup is meaningless on a terminal: "<qt>text</qt>" prints as "text".
+std::string plainText(const char* text) {
+    std::string out;
+    bool inTag = false;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (*p == '<')
+            inTag = true;
+        else if (*p == '>' && inTag)
+            inTag = false;
+        else if (!inTag)
+            out += *p;
+    }
+    return out;
+}
+
+void messageBox(bool critical, DeviceWidget* parent, const char* title, const char* text) {
+    if (messageBoxHook) {
+        messageBoxHook(critical, title ? title : "", text ? text : "");
+        return;
+    }
+    if (headlessPlatform()) {
+        // Nobody could click the box: it is reported and dismissed at once.
+        std::fprintf(stderr, "%s: %s\n", title ? title : "", plainText(text).c_str());
+        std::fflush(stderr);
+        return;
+    }
+    QMessageBox box(critical ? QMessageBox::Critical : QMessageBox::Warning,
+                    QString::fromLatin1(title ? title : ""), QString::fromLatin1(text ? text : ""),
+                    QMessageBox::Ok, parent ? parent->host() : nullptr);
+    box.exec();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Key codes
+// ---------------------------------------------------------------------------
+
+int deviceKeyCode(int qtKey) {
+    constexpr int QT_SPECIAL = 0x01000000;   // Qt 6 special keys: QT_SPECIAL | n
+    constexpr int DEVICE_SPECIAL = 0x1000;   // the device's: DEVICE_SPECIAL | n
+    constexpr int DEVICE_UNKNOWN = 0xffff;
+    if (qtKey < 0)
+        return DEVICE_UNKNOWN;
+    if (qtKey >= QT_SPECIAL) {
+        const int n = qtKey - QT_SPECIAL;
+        return n < DEVICE_SPECIAL ? (DEVICE_SPECIAL | n) : DEVICE_UNKNOWN;
+    }
+    return qtKey;
+}
+
+// ---------------------------------------------------------------------------
+// Host window
+// ---------------------------------------------------------------------------
+
+int wholeScale(int w, int h, int fbW, int fbH) {
+    if (fbW <= 0 || fbH <= 0)
+        return 1;
+    const int s = std::min(w / fbW, h / fbH);
+    return s < 1 ? 1 : s;
+}
+
+DeviceWidget::Host::Host(DeviceWidget* d, int rotation) : device(d), orientation(rotation) {
+    const bool turned = orientation == 1 || orientation == 3;
+    physicalWidth = turned ? DEVICE_HEIGHT : DEVICE_WIDTH;
+    physicalHeight = turned ? DEVICE_WIDTH : DEVICE_HEIGHT;
+
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMinimumSize(physicalWidth, physicalHeight);
+
+    // Start at the largest whole scale that fits the screen's free area.
+    int s = 1;
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect avail = screen->availableGeometry();
+        // Leave room for the window frame and title bar.
+        constexpr int FRAME_ALLOWANCE = 64;  // pixels
+        s = wholeScale(avail.width() - FRAME_ALLOWANCE / 2, avail.height() - FRAME_ALLOWANCE,
+                       physicalWidth, physicalHeight);
+    }
+    resize(physicalWidth * s, physicalHeight * s);
+}
+
+int DeviceWidget::Host::scale() const {
+    return wholeScale(width(), height(), physicalWidth, physicalHeight);
+}
+
+QPoint DeviceWidget::Host::origin() const {
+    const int s = scale();
+    return QPoint((width() - physicalWidth * s) / 2, (height() - physicalHeight * s) / 2);
+}
+
+bool DeviceWidget::Host::mapToDevice(QPoint window, int& x, int& y) const {
+    const int s = scale();
+    const QPoint o = origin();
+    const int dx = window.x() - o.x();
+    const int dy = window.y() - o.y();
+    // Floor division, so the border left of and above the screen stays negative.
+    const int col = dx >= 0 ? dx / s : -((-dx + s - 1) / s);
+    const int row = dy >= 0 ? dy / s : -((-dy + s - 1) / s);
+    const bool inside = col >= 0 && col < physicalWidth && row >= 0 && row < physicalHeight;
+    switch (orientation) {
+    case 1:  // device (x, y) is shown at column y, row 239 - x
+        x = DEVICE_WIDTH - 1 - row;
+        y = col;
+        break;
+    case 3:  // device (x, y) is shown at column 319 - y, row x
+        x = row;
+        y = DEVICE_HEIGHT - 1 - col;
+        break;
+    case 2:
+        x = DEVICE_WIDTH - 1 - col;
+        y = DEVICE_HEIGHT - 1 - row;
+        break;
+    default:
+        x = col;
+        y = row;
+        break;
+    }
+    return inside;
+}
+
+QPoint DeviceWidget::Host::mapFromDevice(int x, int y) const {
+    int col = x, row = y;
+    switch (orientation) {
+    case 1: col = y; row = DEVICE_WIDTH - 1 - x; break;
+    case 3: col = DEVICE_HEIGHT - 1 - y; row = x; break;
+    case 2: col = DEVICE_WIDTH - 1 - x; row = DEVICE_HEIGHT - 1 - y; break;
+    default: break;
+    }
+    const int s = scale();
+    const QPoint o = origin();
+    return QPoint(o.x() + col * s + s / 2, o.y() + row * s + s / 2);
+}
+
+void DeviceWidget::Host::setDeviceActive(bool on) {
+    if (on == active)
+        return;
+    active = on;
+    if (on)
+        device->focusInEvent();
+    else
+        device->focusOutEvent();
+}
+
+void DeviceWidget::Host::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    const QImage image(framebuffer, physicalWidth, physicalHeight, physicalWidth * 2,
+                       QImage::Format_RGB16);
+    const int s = scale();
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(QRect(origin(), QSize(physicalWidth * s, physicalHeight * s)), image);
+}
+
+void DeviceWidget::Host::keyPressEvent(QKeyEvent* e) {
+    device->keyPressEvent(KeyEvent{deviceKeyCode(e->key()), e->isAutoRepeat()});
+}
+
+void DeviceWidget::Host::keyReleaseEvent(QKeyEvent* e) {
+    device->keyReleaseEvent(KeyEvent{deviceKeyCode(e->key()), e->isAutoRepeat()});
+}
+
+// The pen is the left mouse button: a press on the screen (not the border)
+// starts a stroke, moves with the button held continue it, the release ends
+// it. Points of a stroke that stray into the border are clamped to the screen.
+void DeviceWidget::Host::mousePressEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton)
+        return;
+    int x, y;
+    if (!mapToDevice(e->position().toPoint(), x, y))
+        return;
+    penDown_ = true;
+    device->mousePressEvent(PenEvent{x, y});
+}
+
+static PenEvent clampedPen(int x, int y) {
+    return PenEvent{std::clamp(x, 0, DEVICE_WIDTH - 1), std::clamp(y, 0, DEVICE_HEIGHT - 1)};
+}
+
+void DeviceWidget::Host::mouseMoveEvent(QMouseEvent* e) {
+    if (!penDown_ || !(e->buttons() & Qt::LeftButton))
+        return;
+    int x, y;
+    mapToDevice(e->position().toPoint(), x, y);
+    device->mouseMoveEvent(clampedPen(x, y));
+}
+
+void DeviceWidget::Host::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton || !penDown_)
+        return;
+    penDown_ = false;
+    int x, y;
+    mapToDevice(e->position().toPoint(), x, y);
+    device->mouseReleaseEvent(clampedPen(x, y));
+}
+
+void DeviceWidget::Host::changeEvent(QEvent* e) {
+    // Under the test driver, activation comes from testdriver::setActive only.
+    if (e->type() == QEvent::ActivationChange && !manualTimer)
+        setDeviceActive(isActiveWindow());
+    QWidget::changeEvent(e);
+}
+
+void DeviceWidget::Host::timerEvent(QTimerEvent* e) {
+    if (manualTimer)
+        return;
+    for (const DeviceTimer& t : timers) {
+        if (t.qtId == e->timerId() && t.widget == device) {
+            device->timerEvent();
+            return;
+        }
+    }
+}
+
+QWidget* hostWindow(DeviceWidget* w) {
+    return w ? w->host() : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// DeviceWidget
+// ---------------------------------------------------------------------------
+
+DeviceWidget::DeviceWidget(const char* name, int flags) {
+    host_ = new Host(this, DirectPainter::transformOrientation());
+    host_->setObjectName(QString::fromLatin1(name ? name : ""));
+    host_->flags = flags;
+    hosts.push_back(host_);
+}
+
+DeviceWidget::~DeviceWidget() {
+    for (size_t i = 0; i < timers.size();) {
+        if (timers[i].widget == this) {
+            if (timers[i].qtId)
+                host_->killTimer(timers[i].qtId);
+            timers.erase(timers.begin() + long(i));
+        } else {
+            ++i;
+        }
+    }
+    std::erase(hosts, host_);
+    delete host_;
+}
+
+void DeviceWidget::setCaption(const char* latin1) {
+    host_->caption = QByteArray(latin1 ? latin1 : "");
+    host_->setWindowTitle(QString::fromLatin1(host_->caption));
+}
+
+const char* DeviceWidget::caption() const {
+    return host_->caption.constData();
+}
+
+void DeviceWidget::setFixedSize(int w, int h) {
+    if (w == host_->clientWidth && h == host_->clientHeight)
+        return;
+    host_->clientWidth = w;
+    host_->clientHeight = h;
+    resizeEvent();
+}
+
+void DeviceWidget::showNormal() {
+    host_->fullScreen = false;
+    host_->visible = true;
+    host_->show();
+}
+
+void DeviceWidget::setWFlags(int flags) {
+    host_->flags = flags;
+}
+
+// Full screen on the device means covering the whole device screen; on the
+// desktop the host window stays an ordinary window that shows that screen.
+void DeviceWidget::showFullScreen() {
+    ++host_->fullScreenCalls;
+    host_->fullScreen = true;
+    host_->visible = true;
+    host_->show();
+}
+
+bool DeviceWidget::isVisible() const { return host_->visible; }
+bool DeviceWidget::isActiveWindow() const { return host_->active; }
+bool DeviceWidget::isFullScreen() const { return host_->fullScreen; }
+int DeviceWidget::width() const { return host_->clientWidth; }
+int DeviceWidget::height() const { return host_->clientHeight; }
+int DeviceWidget::showFullScreenCalls() const { return host_->fullScreenCalls; }
+
+int DeviceWidget::startTimer(int ms) {
+    DeviceTimer t{this, nextTimerId++, 0};
+    if (!manualTimer)
+        t.qtId = host_->startTimer(ms, Qt::PreciseTimer);
+    timers.push_back(t);
+    return t.id;
+}
+
+int desktopWidth() { return DEVICE_WIDTH; }
+int desktopHeight() { return DEVICE_HEIGHT; }
+
+// ---------------------------------------------------------------------------
+// Application
+// ---------------------------------------------------------------------------
+
+PlatformApplication::PlatformApplication(int& argc, char** argv) {
+    if (!QApplication::instance())
+        application = new QApplication(argc, argv);
+}
+
+PlatformApplication::~PlatformApplication() {
+    delete application;
+    application = nullptr;
+}
+
+int PlatformApplication::exec() {
+    return QApplication::exec();
+}
+
+void PlatformApplication::processEvents() {
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+}
+
+// On the device the main widget is shown maximised on the whole screen; the
+// host window shows the whole device screen in any case.
+void PlatformApplication::showMainWidget(DeviceWidget* w, bool /*noMaximize*/) {
+    if (w)
+        w->showNormal();
+}
+
+// A desktop has no hardware keys that could be taken from other programs: the
+// request is only counted. The game window receives every key while it has the
+// focus anyway.
+void PlatformApplication::grabKeyboard() {
+    ++grabRequests;
+}
+
+int PlatformApplication::keyboardGrabs() {
+    return grabRequests;
+}
+
+const char* qpeDir() {
+    static std::string dir;
+    const char* env = std::getenv("QPEDIR");
+    if (env && *env) {
+        dir = env;
+    } else {
+        // The folder above the one holding the executable (its bin/).
+        char exe[4096];
+        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+        if (n > 0) {
+            exe[n] = '\0';
+            std::string path(exe);
+            path.erase(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
+            const size_t up = path.find_last_of('/');
+            dir = up == std::string::npos ? std::string(".") : path.substr(0, up);
+            if (dir.empty())
+                dir = "/";
+        } else {
+            dir = "..";
+        }
+    }
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    return dir.c_str();
+}
+
+// ---------------------------------------------------------------------------
+// Framebuffer
+// ---------------------------------------------------------------------------
+
+DirectPainter::DirectPainter(DeviceWidget*) {}
+
+DirectPainter::~DirectPainter() {
+    for (DeviceWidget::Host* h : hosts)
+        h->update();
+}
+
+uint8_t* DirectPainter::frameBuffer() {
+    return framebuffer;
+}
+
+int DirectPainter::transformOrientation() {
+    const char* display = std::getenv("QWS_DISPLAY");
+    if (!display || !std::strstr(display, "Transformed"))
+        return 0;
+    if (std::strstr(display, "Rot90"))
+        return 1;
+    if (std::strstr(display, "Rot180"))
+        return 2;
+    if (std::strstr(display, "Rot270"))
+        return 3;
+    return 0;
+}
+
+uint8_t* deviceFrameBuffer() {
+    return framebuffer;
+}
+
+// ---------------------------------------------------------------------------
+// Message boxes
+// ---------------------------------------------------------------------------
+
+void messageBoxCritical(DeviceWidget* parent, const char* title, const char* text) {
+    messageBox(true, parent, title, text);
+}
+
+void messageBoxWarning(DeviceWidget* parent, const char* title, const char* text) {
+    messageBox(false, parent, title, text);
+}
+
+void setMessageBoxHook(MessageBoxHook hook) {
+    messageBoxHook = hook;
+}
+
+// ---------------------------------------------------------------------------
+// Clock
+// ---------------------------------------------------------------------------
+
+int64_t timeOfDayMs() {
+    if (timeSource)
+        return timeSource();
+    timeval tv{};
+    gettimeofday(&tv, nullptr);
+    return int64_t(tv.tv_sec) * 1000 + int64_t(tv.tv_usec) / 1000;
+}
+
+void setTimeSource(TimeSource source) {
+    timeSource = source;
+}
+
+// ---------------------------------------------------------------------------
+// Test driver
+// ---------------------------------------------------------------------------
+
+namespace testdriver {
+
+void setManualTimer(bool manual) {
+    manualTimer = manual;
+    if (!manual)
+        return;
+    for (DeviceTimer& t : timers) {
+        if (t.qtId) {
+            t.widget->host()->killTimer(t.qtId);
+            t.qtId = 0;
+        }
+    }
+}
+
+void tick() {
+    // Copy first: a timer event may end up creating or deleting widgets.
+    const std::vector<DeviceTimer> now = timers;
+    for (const DeviceTimer& t : now)
+        t.widget->timerEvent();
+}
+
+void sendKey(int qtKey, bool press, bool autoRepeat) {
+    DeviceWidget::Host* h = currentHost();
+    if (!h)
+        return;
+    QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(),
+                autoRepeat);
+    QCoreApplication::sendEvent(h, &e);
+}
+
+void sendMouse(int deviceX, int deviceY, int kind) {
+    DeviceWidget::Host* h = currentHost();
+    if (!h)
+        return;
+    const QPointF local(h->mapFromDevice(deviceX, deviceY));
+    const QPointF global = QPointF(h->mapToGlobal(local.toPoint()));
+    QEvent::Type type = QEvent::MouseButtonPress;
+    Qt::MouseButton button = Qt::LeftButton;
+    Qt::MouseButtons buttons = Qt::LeftButton;
+    if (kind == 1) {
+        type = QEvent::MouseMove;
+        button = Qt::NoButton;
+    } else if (kind == 2) {
+        type = QEvent::MouseButtonRelease;
+        buttons = Qt::NoButton;
+    }
+    QMouseEvent e(type, local, global, button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(h, &e);
+}
+
+void setActive(bool active) {
+    if (DeviceWidget::Host* h = currentHost())
+        h->setDeviceActive(active);
+}
+
+} // namespace testdriver
