@@ -14,16 +14,29 @@
 
 // Writes pictures of the nine exact sizes (simple, distinguishable content) into
 // `<root>/lib/corvusraiders_demo/` and returns the root (ends with a slash).
+// Each picture is one solid colour, testPictureColour(file); the folder holds
+// no sounds, so the game runs silent on it.
 std::string makeTestDataRoot();
+
+// The RGB565 colour that fills picture file "pp<file>" (1..9) of makeTestDataRoot().
+uint16_t testPictureColour(int file);
 
 // The data root of the build tree, where the generated art lives (ends with a slash).
 std::string buildDataRoot();
 
+// A fresh empty folder under the process's temporary folder (ends with a slash).
+// Removed when the process ends normally.
+std::string makeTempDir(const char* what);
+
 class HeadlessRunner {
 public:
     // `qpeRoot`: installation directory holding lib/corvusraiders_demo.
-    explicit HeadlessRunner(const std::string& qpeRoot = makeTestDataRoot(), uint32_t seed = 12345);
+    // `configHome`: XDG_CONFIG_HOME of the run; empty makes a fresh one.
+    explicit HeadlessRunner(const std::string& qpeRoot = makeTestDataRoot(), uint32_t seed = 12345,
+                            const std::string& configHome = std::string());
     ~HeadlessRunner();
+    HeadlessRunner(const HeadlessRunner&) = delete;
+    HeadlessRunner& operator=(const HeadlessRunner&) = delete;
 
     void frames(int n);                          // n timer ticks, 20 ms each
     void pressKey(int qtKey);                    // press and release (Qt 6 key code)
@@ -39,4 +52,9 @@ public:
     std::string configHome() const;              // XDG_CONFIG_HOME of this run
 
     uint16_t backPixel(int x, int y) const { return backBuffer[y * SCREEN_WIDTH + x]; }
+    // Framebuffer pixel in column x, row y of the display's own geometry.
+    uint16_t screenPixel(int x, int y) const;
+
+private:
+    std::string configHome_;
 };

@@ -1,0 +1,86 @@
+// Picture files and temporary folders for tests.
+#include <QImage>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+
+#include "support/runner.h"
+
+namespace {
+
+struct PictureSpec {
+    int width, height;  // pixels
+    uint32_t rgb;       // 0xRRGGBB; every channel a multiple of 8 so RGB565 keeps it exactly
+};
+
+// Index = file number pp1..pp9.
+const PictureSpec TEST_PICTURES[10] = {
+    {0, 0, 0},
+    {240, 320, 0x204080},  // pp1 background
+    {200, 850, 0x808000},  // pp2 rock sheet
+    {500, 300, 0x00f8f8},  // pp3 text sheet
+    {240, 60, 0xf8f800},   // pp4 banner
+    {774, 459, 0x800080},  // pp5 by64 sheet
+    {240, 320, 0xf80000},  // pp6 title
+    {240, 180, 0x00f800},  // pp7 exit
+    {142, 200, 0x406080},  // pp8 menu items
+    {240, 100, 0x0000f8},  // pp9 menu
+};
+
+std::string tempBase;
+
+void removeTempBase() {
+    if (!tempBase.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(tempBase, ec);
+    }
+}
+
+} // namespace
+
+std::string makeTempDir(const char* what) {
+    static std::mutex lock;
+    std::lock_guard<std::mutex> guard(lock);
+    if (tempBase.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "corvus-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            std::abort();
+        tempBase = pattern;
+        std::atexit(removeTempBase);
+    }
+    static int counter = 0;
+    const std::string dir = tempBase + "/" + what + std::to_string(++counter) + "/";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+uint16_t testPictureColour(int file) {
+    if (file < 1 || file > 9)
+        return 0;
+    return colourRule(0xff000000u | TEST_PICTURES[file].rgb);
+}
+
+std::string makeTestDataRoot() {
+    const std::string root = makeTempDir("data");
+    const std::string data = root + "lib/corvusraiders_demo/";
+    std::filesystem::create_directories(data);
+    for (int file = 1; file <= 9; ++file) {
+        const PictureSpec& p = TEST_PICTURES[file];
+        QImage image(p.width, p.height, QImage::Format_RGB32);
+        image.fill(QColor::fromRgb(p.rgb));
+        const std::string path = data + "pp" + std::to_string(file);
+        if (!image.save(QString::fromStdString(path), "PNG")) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            std::abort();
+        }
+    }
+    return root;
+}
+
+std::string buildDataRoot() {
+    return std::filesystem::weakly_canonical(std::string(CORVUS_BIN_DIR) + "/..").string() + "/";
+}
