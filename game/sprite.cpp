@@ -103,11 +103,7 @@ bool Sprite::draw(const uint16_t* sheetPixels, uint16_t* target) {
                           std::ptrdiff_t(skipY) * sheetWidth + skipX;
     uint16_t* dst = target + sy * SCREEN_WIDTH + sx;
     for (int r = 0; r < h; ++r) {
-        // Branch-free colour key, see blitPicture.
-        for (int c = 0; c < w; ++c) {
-            uint16_t s = src[c];
-            dst[c] = s != COLOUR_TRANSPARENT ? s : dst[c];
-        }
+        keyedCopyRow(dst, src, w);
         src += sheetWidth;
         dst += SCREEN_WIDTH;
     }

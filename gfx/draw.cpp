@@ -1,20 +1,38 @@
 // Drawing primitives on RGB565 buffers: colour-keyed picture copy, horizontal
 // lines, filled rectangles and whole-frame dimming. None of them clips; the
 // caller keeps every written pixel inside the target.
+#include <cstring>
+
 #include "gfx/gfx.h"
+
+// Eight pixels at a time in the portable vector extension of GCC and Clang, so
+// the copy is wide whatever the optimisation level. Opaque lanes take the
+// source, transparent lanes keep the destination: the select is done with
+// masks, so the result is exactly that of the one-pixel-at-a-time loop.
+typedef uint16_t PixelLanes __attribute__((vector_size(16)));
+constexpr int LANES = int(sizeof(PixelLanes) / sizeof(uint16_t));  // pixels
+
+void keyedCopyRow(uint16_t* dst, const uint16_t* src, int count) {
+    int i = 0;
+    for (; i + LANES <= count; i += LANES) {
+        PixelLanes s, d;
+        std::memcpy(&s, src + i, sizeof s);
+        std::memcpy(&d, dst + i, sizeof d);
+        PixelLanes opaque = (PixelLanes)(s != COLOUR_TRANSPARENT);
+        d = (s & opaque) | (d & ~opaque);
+        std::memcpy(dst + i, &d, sizeof d);
+    }
+    for (; i < count; ++i)
+        if (src[i] != COLOUR_TRANSPARENT) dst[i] = src[i];
+}
 
 bool blitPicture(const Picture* picture, int x, int y, const uint16_t* pixels, uint16_t* target) {
     const int w = picture->width;
     const int h = picture->height;
-    const uint16_t* src = pixels;
+    const uint16_t* src = pixels;  // read straight through, rows without gaps
     uint16_t* dst = target + y * SCREEN_WIDTH + x;
     for (int r = 0; r < h; ++r) {
-        // Branch-free select keeps the row loop vectorisable; a transparent
-        // source pixel stores the target's own value back.
-        for (int c = 0; c < w; ++c) {
-            uint16_t s = src[c];
-            dst[c] = s != COLOUR_TRANSPARENT ? s : dst[c];
-        }
+        keyedCopyRow(dst, src, w);
         src += w;
         dst += SCREEN_WIDTH;
     }

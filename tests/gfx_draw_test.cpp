@@ -123,6 +123,22 @@ void randomFill(std::vector<uint16_t>& v, std::mt19937& rng) {
     for (uint16_t& p : v) p = (rng() & 1) ? uint16_t(rng()) : 0;
 }
 
+TEST(KeyedCopies, RowCopyMatchesThePlainLoopForEveryLengthAndAlignment) {
+    std::mt19937 rng(3);
+    std::vector<uint16_t> src(80), dst(80), want;
+    for (int offset = 0; offset < 8; ++offset) {
+        for (int n = 0; n <= 64; ++n) {
+            randomFill(src, rng);
+            randomFill(dst, rng);
+            want = dst;
+            for (int i = 0; i < n; ++i)
+                if (src[offset + i] != 0) want[offset + i] = src[offset + i];
+            keyedCopyRow(dst.data() + offset, src.data() + offset, n);
+            ASSERT_EQ(dst, want) << "length " << n << " offset " << offset;
+        }
+    }
+}
+
 TEST(KeyedCopies, BlitMatchesThePlainLoopOnRandomData) {
     std::mt19937 rng(99);
     for (int round = 0; round < 200; ++round) {
