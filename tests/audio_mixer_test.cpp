@@ -49,6 +49,8 @@ protected:
     std::string dir;
 
     void SetUp() override {
+        // Never reach for a real sound card, whatever the caller's environment.
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         char tmpl[] = "/tmp/corvus-audio-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
