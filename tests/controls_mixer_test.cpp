@@ -35,6 +35,9 @@ protected:
                  Mix_OpenAudio(SAMPLE_RATE, AUDIO_S16LSB, 2, 1024) != -1;
         if (!opened)
             return;
+        // The mixer marks a paused channel with the tick count of the pause,
+        // which reads as "not paused" during SDL's first millisecond.
+        SDL_Delay(5);
         silence.assign(size_t(SAMPLE_RATE) * 4 * SAMPLE_SECONDS, 0);
         chunk = Mix_QuickLoad_RAW(silence.data(), Uint32(silence.size()));
         for (int n = 0; n < EFFECT_COUNT; n++)
