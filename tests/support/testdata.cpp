@@ -1,9 +1,11 @@
 // Picture files and temporary folders for tests.
+#include <QBuffer>
 #include <QImage>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 #include <unistd.h>
@@ -68,12 +70,21 @@ std::string makeTestDataRoot() {
     const std::string root = makeTempDir("data");
     const std::string data = root + "lib/corvusraiders_demo/";
     std::filesystem::create_directories(data);
+    // Encoded once per process; later roots get the same bytes.
+    static QByteArray encoded[10];
     for (int file = 1; file <= 9; ++file) {
-        const PictureSpec& p = TEST_PICTURES[file];
-        QImage image(p.width, p.height, QImage::Format_RGB32);
-        image.fill(QColor::fromRgb(p.rgb));
+        if (encoded[file].isEmpty()) {
+            const PictureSpec& p = TEST_PICTURES[file];
+            QImage image(p.width, p.height, QImage::Format_RGB32);
+            image.fill(QColor::fromRgb(p.rgb));
+            QBuffer buffer(&encoded[file]);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+        }
         const std::string path = data + "pp" + std::to_string(file);
-        if (!image.save(QString::fromStdString(path), "PNG")) {
+        std::ofstream out(path, std::ios::binary);
+        out.write(encoded[file].constData(), encoded[file].size());
+        if (!out) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             std::abort();
         }
