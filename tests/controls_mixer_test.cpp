@@ -134,18 +134,6 @@ TEST_F(Mixer, EffectSliderSamplesWithoutPilingUp) {
     EXPECT_EQ(Mix_Playing(-1), 1);
 }
 
-TEST_F(Mixer, FirstSampleWaitsForSilenceElsewhere) {
-    // Before the shot sound ever played, any busy channel holds the sample.
-    gameState = STATE_PAUSED;
-    playEffect(EFFECT_BOSS_WARP, false);
-    handleMenuPen(STATE_PAUSED, 150, 130);
-    EXPECT_EQ(effectChannels[EFFECT_SHOT], -1);
-    EXPECT_EQ(Mix_Playing(-1), 1);
-    Mix_HaltChannel(-1);
-    handleMenuPen(STATE_PAUSED, 150, 130);
-    EXPECT_GE(effectChannels[EFFECT_SHOT], 0);
-}
-
 TEST_F(Mixer, MusicSliderSetsTheMusicVolume) {
     gameState = STATE_MENU;
     onPenPress(226, 150);

@@ -279,25 +279,4 @@ TEST(PlayE2E, LosingTheFocusLetsGoOfThrustAndTurn) {
     EXPECT_TRUE(shieldsUp);
 }
 
-TEST(PlayE2E, PenOnTheExitScreenEndsTheProgramTwoFramesLater) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    EXPECT_EXIT(
-        {
-            HeadlessRunner r;
-            r.frames(2);
-            r.pressKey(QT_SPACE);
-            r.penPress(200, 300);   // exit item
-            if (gameState != STATE_EXITING)
-                std::exit(3);
-            r.frames(5);
-            r.penPress(10, 10);
-            r.frames(1);
-            if (exitCountdown != 0)
-                std::exit(5);
-            r.frames(1);
-            std::exit(4);           // not reached
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
 } // namespace
