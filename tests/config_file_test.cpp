@@ -70,7 +70,7 @@ protected:
     }
 };
 
-TEST_F(ConfigFile, SettingsFolderFromTheEnvironment) {
+TEST_F(ConfigFile, SettingsFolderFromTheEnvironmentCreatedOnDemand) {
     EXPECT_EQ(Config::userDirectory(), home + "/corvusraiders/");
     setenv("XDG_CONFIG_HOME", "", 1);
     setenv("HOME", "/home/player", 1);
@@ -80,6 +80,19 @@ TEST_F(ConfigFile, SettingsFolderFromTheEnvironment) {
     setenv("XDG_CONFIG_HOME", home.c_str(), 1);
     Config c("test", Config::User);
     EXPECT_EQ(c.path(), path);
+
+    // Missing folders are created, private to the user.
+    setenv("XDG_CONFIG_HOME", (home + "/deeper/still").c_str(), 1);
+    {
+        Config made("test", Config::User);
+        made.setGroup("g");
+        made.writeEntry("k", 1);
+    }
+    std::string madeDir = home + "/deeper/still/corvusraiders/";
+    EXPECT_EQ(readFile(madeDir + "test.conf"), "[g]\nk = 1\n");
+    struct stat st;
+    ASSERT_EQ(stat(madeDir.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
@@ -97,8 +110,9 @@ TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
          "min = -2147483648\n"
          "dup = 1\n"
          "dup = 2\n"
-         "[other]\n"
-         "plain = 99\n");
+         "[other]\r\n"
+         "plain = 99\r\n"
+         "last = 3");  // Windows line ends, no final newline
     Config c("test", Config::User);
     EXPECT_EQ(c.readNumEntry("top", 0), 1);  // before any group header
     c.setGroup("registry");
@@ -117,6 +131,7 @@ TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
     EXPECT_EQ(c.readNumEntry("missing", 77), 77);
     c.setGroup("other");
     EXPECT_EQ(c.readNumEntry("plain", 0), 99);
+    EXPECT_EQ(c.readNumEntry("last", 0), 3);
 }
 
 TEST_F(ConfigFile, NewEntriesJoinTheirGroupAndUnknownLinesStay) {
@@ -181,20 +196,6 @@ TEST_F(ConfigFile, NothingWrittenUnlessAValueChanged) {
     EXPECT_EQ(dirEntries(dir), std::vector<std::string>{"test.conf"});
 }
 
-TEST_F(ConfigFile, CreatesMissingFoldersWithPrivateAccess) {
-    setenv("XDG_CONFIG_HOME", (home + "/deeper/still").c_str(), 1);
-    {
-        Config c("test", Config::User);
-        c.setGroup("g");
-        c.writeEntry("k", 1);
-    }
-    std::string made = home + "/deeper/still/corvusraiders/";
-    EXPECT_EQ(readFile(made + "test.conf"), "[g]\nk = 1\n");
-    struct stat st;
-    ASSERT_EQ(stat(made.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-}
-
 TEST_F(ConfigFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
     // The temporary file's name is taken by a folder: the write cannot start.
     seed("[registry]\nhiscore = 100\n");
@@ -232,14 +233,6 @@ TEST_F(ConfigFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
         chmod(dir.c_str(), 0700);
         EXPECT_EQ(readFile(path), "[registry]\nhiscore = 100\n");
     }
-}
-
-TEST_F(ConfigFile, WindowsLineEndingsAndMissingFinalNewline) {
-    seed("[registry]\r\nhiscore = 12\r\nmusic_volume = 3");
-    Config c("test", Config::User);
-    c.setGroup("registry");
-    EXPECT_EQ(c.readNumEntry("hiscore", 0), 12);
-    EXPECT_EQ(c.readNumEntry("music_volume", 0), 3);
 }
 
 } // namespace

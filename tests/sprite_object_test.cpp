@@ -26,29 +26,13 @@ protected:
     void advance(int ms) { fakeNow += ms; }
 };
 
-TEST(SpriteBasics, ConstructionSetupAndFrameRange) {
+TEST(SpriteBasics, DefaultsAndFrameRange) {
     Sprite s;
-    EXPECT_EQ(s.frame, 0);
-    EXPECT_EQ(s.frameCount, 0);
     EXPECT_EQ(s.frameDelay, SPRITE_DEFAULT_DELAY);
     EXPECT_EQ(s.lastFrameTime, 0);
-    EXPECT_EQ(s.flags, 0);
-    EXPECT_EQ(s.x, 0.0f);
-    EXPECT_EQ(s.vy, 0.0f);
     EXPECT_FALSE(s.active);
-    EXPECT_TRUE(s.isSprite());
-
     s.setup(200, 850, 3, 32, 30, 6);
-    EXPECT_EQ(s.getSheetWidth(), 200);
-    EXPECT_EQ(s.getSheetHeight(), 850);
-    EXPECT_EQ(s.getSheetRow(), 3);
-    EXPECT_EQ(s.getWidth(), 32);
-    EXPECT_EQ(s.getHeight(), 30);
-    EXPECT_EQ(s.getFrameCount(), 6);
-    EXPECT_EQ(s.getFrame(), 0);
-
     s.setFrame(5);
-    EXPECT_EQ(s.frame, 5);
     s.setFrame(-1);
     s.setFrame(6);
     EXPECT_EQ(s.frame, 5);
@@ -89,26 +73,20 @@ TEST_F(SpriteClock, OneStepOnlyAfterMoreThanTheDelay) {
 }
 
 TEST_F(SpriteClock, WrapAroundAndOneShot) {
-    Sprite loop;
+    // Forwards past the last frame and backwards past frame 0.
+    Sprite loop, back;
     loop.setup(100, 100, 0, 10, 10, 3);
-    loop.active = true;
+    back.setup(100, 100, 0, 10, 10, 6);
+    loop.active = back.active = true;
     loop.frame = 2;
     advance(100);
     loop.nextFrame();
+    back.prevFrame();
     EXPECT_EQ(loop.frame, 0);
-    EXPECT_TRUE(loop.active);
-
-    Sprite back;
-    back.setup(100, 100, 0, 10, 10, 6);
-    back.active = true;
-    advance(100);
-    back.prevFrame();
     EXPECT_EQ(back.frame, 5);
-    EXPECT_TRUE(back.active);
-    advance(100);
-    back.prevFrame();
-    EXPECT_EQ(back.frame, 4);
+    EXPECT_TRUE(loop.active && back.active);
 
+    // A one-frame one-shot strip ends at its first step after the delay.
     Sprite once;
     once.setup(100, 100, 0, 10, 10, 1);
     once.flags = SPRITE_ONE_SHOT;
@@ -122,18 +100,17 @@ TEST_F(SpriteClock, WrapAroundAndOneShot) {
     EXPECT_FALSE(once.active);
     EXPECT_EQ(once.frame, 0);
 
-    Sprite onceBack;
-    onceBack.setup(100, 100, 0, 10, 10, 4);
-    onceBack.flags = SPRITE_ONE_SHOT;
-    onceBack.active = true;
-    onceBack.frame = 1;
+    // Backwards, it ends when it runs past frame 0.
+    once.setup(100, 100, 0, 10, 10, 4);
+    once.active = true;
+    once.frame = 1;
     advance(100);
-    onceBack.prevFrame();
-    EXPECT_TRUE(onceBack.active);
+    once.prevFrame();
+    EXPECT_TRUE(once.active);
     advance(100);
-    onceBack.prevFrame();
-    EXPECT_FALSE(onceBack.active);
-    EXPECT_EQ(onceBack.frame, 3);
+    once.prevFrame();
+    EXPECT_FALSE(once.active);
+    EXPECT_EQ(once.frame, 3);
 }
 
 // A sheet whose frame pixels tell where they came from: strip 1, frame 1 of a
@@ -222,108 +199,73 @@ TEST_F(SpriteDrawing, OnlyZeroIsTransparent) {
     EXPECT_EQ(written(), SIZE * SIZE - 1);
 }
 
-Sprite mover(float x, float y, float vx, float vy, int32_t flags) {
-    Sprite s;
-    s.setup(100, 100, 0, 32, 32, 1);
-    s.x = x;
-    s.y = y;
-    s.vx = vx;
-    s.vy = vy;
-    s.flags = flags;
-    s.active = true;
-    return s;
-}
+// One move of a 32 x 32 sprite inside bounds 0, 0, 319, 239 from a given
+// position and velocity, and everything that must hold afterwards.
+struct MoveCase {
+    const char* what;
+    int32_t flags;
+    float x, y, vx, vy;
+    float wantX, wantY, wantVx, wantVy;
+    bool wantActive;
+};
 
-TEST(SpriteMotion, WrapLeavesCompletelyThenReappearsOpposite) {
-    Sprite s = mover(239.0f, 100.0f, 0.5f, 0.0f, SPRITE_WRAP);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.x, -32.0f);
-    EXPECT_EQ(s.vx, 0.5f);
+const MoveCase MOVES[] = {
+    {"wrap out right", SPRITE_WRAP, 239, 100, 0.5f, 0, -32, 100, 0.5f, 0, true},
+    {"wrap out left", SPRITE_WRAP, -32, 100, -0.5f, 0, 239, 100, -0.5f, 0, true},
+    {"wrap exactly on bounds", SPRITE_WRAP, 238, -31, 1, -1, 239, -32, 1, -1, true},
+    {"wrap out top", SPRITE_WRAP, 10, -32, 0, -0.25f, 10, 319, 0, -0.25f, true},
+    {"wrap out bottom", SPRITE_WRAP, 10, 319, 0, 0.5f, 10, -32, 0, 0.5f, true},
+    {"bounce keeps turning outside", SPRITE_BOUNCE, 230, 100, 1, 0, 231, 100, -1, 0, true},
+    {"bounce at right - width is inside", SPRITE_BOUNCE, 206, 100, 1, 0, 207, 100, 1, 0, true},
+    {"bounce top", SPRITE_BOUNCE, 50, 0.5f, 0, -1, 50, -0.5f, 0, 1, true},
+    {"bounce bottom", SPRITE_BOUNCE, 50, 288, 0, 0.5f, 50, 288.5f, 0, -0.5f, true},
+    {"exit right", SPRITE_EXIT_RIGHT, 239, 100, 0.5f, 0, 239.5f, 100, 0.5f, 0, false},
+    {"exit right on the bound", SPRITE_EXIT_RIGHT, 238, 100, 1, 0, 239, 100, 1, 0, true},
+    {"exit left ignored", SPRITE_EXIT_RIGHT, -100, 100, -5, 0, -105, 100, -5, 0, true},
+    {"exit top ignored", SPRITE_EXIT_RIGHT, 100, -100, 0, -5, 100, -105, 0, -5, true},
+    {"exit bottom ignored", SPRITE_EXIT_RIGHT, 100, 500, 0, 5, 100, 505, 0, 5, true},
+    {"wrap wins", SPRITE_WRAP | SPRITE_BOUNCE | SPRITE_EXIT_RIGHT, 239, 100, 1, 0, -32, 100, 1, 0,
+     true},
+    {"bounce wins over exit", SPRITE_BOUNCE | SPRITE_EXIT_RIGHT, 239, 100, 1, 0, 240, 100, -1, 0,
+     true},
+};
 
-    s = mover(-32.0f, 100.0f, -0.5f, 0.0f, SPRITE_WRAP);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.x, 239.0f);
-
-    // Exactly on a bound is still inside: the comparisons are strict.
-    s = mover(238.0f, -31.0f, 1.0f, -1.0f, SPRITE_WRAP);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.x, 239.0f);
-    EXPECT_EQ(s.y, -32.0f);
-    s.vx = 0.0f;
-    s.vy = -0.25f;
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.y, 319.0f);
-
-    s = mover(100.0f, 319.0f, 0.0f, 0.5f, SPRITE_WRAP);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.y, -32.0f);
-}
-
-TEST(SpriteMotion, BounceTurnsVelocityUntilBackInside) {
-    // Far outside the right bound: the velocity turns on every move.
-    Sprite s = mover(230.0f, 100.0f, 1.0f, 0.0f, SPRITE_BOUNCE);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.x, 231.0f);  // the position is never corrected
-    EXPECT_EQ(s.vx, -1.0f);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.vx, 1.0f);
-
-    s = mover(207.0f, 0.5f, 0.0f, -1.0f, SPRITE_BOUNCE);
-    s.move(0, 0, 319, 239);  // x = 207 == right - width: not beyond
-    EXPECT_EQ(s.vx, 0.0f);
-    EXPECT_EQ(s.y, -0.5f);
-    EXPECT_EQ(s.vy, 1.0f);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.y, 0.5f);
-    EXPECT_EQ(s.vy, 1.0f);
-
-    s = mover(50.0f, 288.0f, 0.0f, 0.5f, SPRITE_BOUNCE);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.vy, -0.5f);
-}
-
-TEST(SpriteMotion, ExitRightOnlyThroughTheRightEdge) {
-    Sprite s = mover(239.0f, 100.0f, 0.5f, 0.0f, SPRITE_EXIT_RIGHT);
-    s.move(0, 0, 319, 239);
-    EXPECT_FALSE(s.active);
-
-    for (auto [x, y, vx, vy] : {std::tuple{-100.0f, 100.0f, -5.0f, 0.0f},
-                                std::tuple{100.0f, -100.0f, 0.0f, -5.0f},
-                                std::tuple{100.0f, 500.0f, 0.0f, 5.0f},
-                                std::tuple{238.0f, 100.0f, 1.0f, 0.0f}}) {
-        Sprite t = mover(x, y, vx, vy, SPRITE_EXIT_RIGHT);
-        t.move(0, 0, 319, 239);
-        EXPECT_TRUE(t.active) << x << "," << y;
+TEST(SpriteMotion, EdgeRulesAndTheirPrecedence) {
+    for (const MoveCase& m : MOVES) {
+        Sprite s;
+        s.setup(100, 100, 0, 32, 32, 1);
+        s.flags = m.flags;
+        s.x = m.x;
+        s.y = m.y;
+        s.vx = m.vx;
+        s.vy = m.vy;
+        s.active = true;
+        s.move(0, 0, 319, 239);
+        EXPECT_EQ(s.x, m.wantX) << m.what;
+        EXPECT_EQ(s.y, m.wantY) << m.what;
+        EXPECT_EQ(s.vx, m.wantVx) << m.what;
+        EXPECT_EQ(s.vy, m.wantVy) << m.what;
+        EXPECT_EQ(s.active, m.wantActive) << m.what;
+        if (m.flags == SPRITE_BOUNCE && m.wantVx != m.vx) {
+            s.move(0, 0, 319, 239);  // still outside: turns back again
+            EXPECT_EQ(s.vx, m.vx) << m.what;
+        }
     }
 }
 
-TEST(SpriteMotion, FlagPrecedenceAndScreenBounds) {
-    // Wrap wins over bounce and exit: position jumps, velocity unchanged.
-    Sprite s = mover(239.0f, 100.0f, 1.0f, 0.0f, SPRITE_WRAP | SPRITE_BOUNCE | SPRITE_EXIT_RIGHT);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.x, -32.0f);
-    EXPECT_EQ(s.vx, 1.0f);
-    EXPECT_TRUE(s.active);
-
-    // Bounce wins over exit-right.
-    s = mover(239.0f, 100.0f, 1.0f, 0.0f, SPRITE_BOUNCE | SPRITE_EXIT_RIGHT);
-    s.move(0, 0, 319, 239);
-    EXPECT_EQ(s.vx, -1.0f);
-    EXPECT_TRUE(s.active);
-
-    // The screen bounds come from the widget's size at each call.
+TEST(SpriteMotion, ScreenBoundsComeFromTheWidget) {
+    Sprite s;
+    s.setup(100, 100, 0, 32, 32, 1);
+    s.flags = SPRITE_WRAP;
+    s.x = 99.0f;
+    s.y = 49.0f;
+    s.vx = s.vy = 0.5f;
     int32_t w = widgetWidth, h = widgetHeight;
     widgetWidth = 100;
     widgetHeight = 50;
-    s = mover(99.0f, 49.0f, 0.5f, 0.5f, SPRITE_WRAP);
     s.moveWithinScreen();
     widgetWidth = w;
     widgetHeight = h;
-    EXPECT_EQ(s.x, -32.0f);
-    EXPECT_EQ(s.y, -32.0f);
-
-    s = mover(239.0f, 319.0f, 0.5f, 0.5f, SPRITE_WRAP);
-    s.moveWithinScreen();
     EXPECT_EQ(s.x, -32.0f);
     EXPECT_EQ(s.y, -32.0f);
 }
