@@ -160,6 +160,16 @@ TEST_F(AudioData, MissingEffectFileIsSilentlySkipped) {
     shutdownAudio();  // a second teardown is harmless
 }
 
+TEST_F(AudioData, TheGeneratedTuneLoadsAndLoops) {
+    std::string tune = std::string(CORVUS_DATA_DIR) + "/tinytune.xm";
+    if (access(tune.c_str(), R_OK) != 0) GTEST_SKIP() << "no generated tune in " << tune;
+    std::snprintf(trackPaths[2], sizeof trackPaths[2], "%s", tune.c_str());
+    ASSERT_TRUE(initAudio());
+    ASSERT_TRUE(audioOpen);
+    ASSERT_NE(music, nullptr) << Mix_GetError();
+    EXPECT_NE(Mix_PlayingMusic(), 0);
+}
+
 // Runs in a fresh process: SDL is told to use a driver that does not exist.
 int runWithoutDevice() {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
