@@ -30,3 +30,20 @@ bool savePng565(const char* path, int w, int h, const uint16_t* rgb565, int scal
     }
     return image.save(QString::fromLocal8Bit(path), "PNG");
 }
+
+bool saveZoomedPng(const char* in, const char* out, int scale) {
+    QImage src;
+    if (scale <= 0 || !src.load(QString::fromLocal8Bit(in))) return false;
+    src = src.convertToFormat(QImage::Format_ARGB32);
+    QImage image(src.width() * scale, src.height() * scale, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        uint32_t* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
+        const uint32_t* from = reinterpret_cast<const uint32_t*>(src.constScanLine(y / scale));
+        for (int x = 0; x < image.width(); ++x) {
+            const uint32_t v = from[x / scale];
+            const bool check = ((x / 8) + (y / 8)) & 1;
+            line[x] = (v >> 24) ? (v | 0xFF000000u) : (check ? 0xFF202028u : 0xFF303038u);
+        }
+    }
+    return image.save(QString::fromLocal8Bit(out), "PNG");
+}

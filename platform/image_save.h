@@ -16,3 +16,8 @@ bool savePng(const char* path, int w, int h, const uint32_t* argb);
 // The same for an RGB565 array (value 0 stays black, not transparent), as the
 // back buffer holds it; each pixel is enlarged to a `scale` x `scale` block.
 bool savePng565(const char* path, int w, int h, const uint16_t* rgb565, int scale);
+
+// Enlarges the picture file at `in` by a whole `scale` (each pixel a block)
+// and writes it as PNG to `out`, with transparent pixels shown on a dark
+// checkerboard so sprite sheets can be inspected. False on any failure.
+bool saveZoomedPng(const char* in, const char* out, int scale);

@@ -164,15 +164,16 @@ Image menuPanelPicture() {
     for (int x = 40; x < 90; ++x) {
         img.set(x, 18, rgb(0xC08030)); img.set(239 - x, 18, rgb(0xC08030));
     }
+    // Labels left of the slider tracks and the tune name, centred on their
+    // rows (panel rows are screen rows - 80).
     TextStyle label;
-    label.sx = 1; label.sy = 2; label.bold = 0; label.spacing = 2;
-    label.top = rgb(0xFFFFFF); label.bottom = rgb(0x98B8E8);
+    label.sx = 1; label.sy = 1; label.bold = 0; label.spacing = 1;
+    label.top = rgb(0xFFFFFF); label.bottom = rgb(0xB8D0F8);
     label.outline = rgb(0x04061A);
-    // Labels left of the slider tracks (panel rows are screen rows - 80), and
-    // a recessed groove under each track.
-    const int rows[3] = {127 - 80, 142 - 80, 162 - 80};
+    const int rows[2] = {127 - 80, 142 - 80};
+    const int labelTop[3] = {127 - 80, 142 - 80, 162 - 80 + 3};
     const char* names[3] = {"EFFECTS", "MUSIC", "TUNE"};
-    for (int i = 0; i < 3; ++i) drawText(img, 12, rows[i] - 1 + (i == 2 ? 0 : 0), names[i], label);
+    for (int i = 0; i < 3; ++i) drawText(img, 14, labelTop[i], names[i], label);
     for (int i = 0; i < 2; ++i) {
         const int top = rows[i] + 1, bottom = rows[i] + 8;
         for (int y = top; y <= bottom; ++y)
