@@ -11,24 +11,23 @@
 
 namespace {
 
-constexpr Uint32 AUDIO_INIT_FLAGS = 0x00100010;  // audio subsystem, no parachute
-constexpr int OUTPUT_FREQUENCY = 22050;             // Hz
-constexpr Uint16 OUTPUT_FORMAT = 0x8010;            // signed 16-bit little-endian
-constexpr int OUTPUT_CHANNELS = 2;                  // stereo
-constexpr int OUTPUT_CHUNK_SIZE = 1024;             // samples
-constexpr int MUSIC_TRACK = 2;                   // entry of trackPaths that is played
+constexpr Uint32 AUDIO_INIT_FLAGS = 0x00100010; // audio subsystem, no parachute
+constexpr int OUTPUT_FREQUENCY = 22050;         // Hz
+constexpr Uint16 OUTPUT_FORMAT = 0x8010;        // signed 16-bit little-endian
+constexpr int OUTPUT_CHANNELS = 2;              // stereo
+constexpr int OUTPUT_CHUNK_SIZE = 1024;         // samples
+constexpr int MUSIC_TRACK = 2;                  // entry of trackPaths that is played
 constexpr int ALL_CHANNELS = -1;
 
 } // namespace
 
 bool audioOpen = false;
 Mix_Chunk* effectChunks[EFFECT_COUNT] = {};
-int32_t effectChannels[EFFECT_COUNT] = {-1, -1, -1, -1, -1, -1, -1, -1,
-                                        -1, -1, -1, -1, -1, -1, -1};
+int32_t effectChannels[EFFECT_COUNT] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 _Mix_Music* music = nullptr;
 int32_t musicTrack = MUSIC_TRACK;
-int32_t musicVolume = 128;  // 0..255
-int32_t sfxVolume = 128;    // 0..255
+int32_t musicVolume = 128; // 0..255
+int32_t sfxVolume = 128;   // 0..255
 
 // Effects 5, 7 and 8 reuse the sample of effect 3, effect 9 that of effect 2.
 int effectFileNumber(int effect) {
@@ -42,7 +41,8 @@ int effectFileNumber(int effect) {
 bool initAudio() {
     audioOpen = false;
     if (SDL_Init(AUDIO_INIT_FLAGS) != -1) {
-        if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) != -1)
+        if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) !=
+            -1)
             audioOpen = true;
     }
     if (!audioOpen) {
@@ -57,7 +57,7 @@ bool initAudio() {
         effectChunks[n] = nullptr;
         int length =
             std::snprintf(path, sizeof path, "%s/fx%d", dataDirectory, effectFileNumber(n));
-        bool pathFits = length > 0 && length < int(sizeof path);  // a cut path names no file
+        bool pathFits = length > 0 && length < int(sizeof path); // a cut path names no file
         if (audioOpen && pathFits) {
             // A missing file gives no stream at all; it simply stays unloaded.
             SDL_RWops* rw = SDL_RWFromFile(path, "rb");

@@ -10,18 +10,18 @@ namespace {
 
 // Sprites never touch the last column and the last row of the back buffer:
 // the drawable area is columns 0..238 and rows 0..318.
-constexpr int DRAW_RIGHT_LIMIT = SCREEN_WIDTH - 1;    // 239, first column not drawn
-constexpr int DRAW_BOTTOM_LIMIT = SCREEN_HEIGHT - 1;  // 319, first row not drawn
+constexpr int DRAW_RIGHT_LIMIT = SCREEN_WIDTH - 1;   // 239, first column not drawn
+constexpr int DRAW_BOTTOM_LIMIT = SCREEN_HEIGHT - 1; // 319, first row not drawn
 
 // Positions far outside the screen are pinned to this distance before they
 // are turned into integers, so the conversion is always defined; such a
 // sprite is entirely off the screen either way.
-constexpr float POSITION_LIMIT = 1.0e6f;  // pixels
+constexpr float POSITION_LIMIT = 1.0e6f; // pixels
 
 int screenCoordinate(float v) {
-    if (!(v > -POSITION_LIMIT)) return -int(POSITION_LIMIT);  // also catches NaN
+    if (!(v > -POSITION_LIMIT)) return -int(POSITION_LIMIT); // also catches NaN
     if (v > POSITION_LIMIT) return int(POSITION_LIMIT);
-    return int(v);  // truncation toward zero
+    return int(v); // truncation toward zero
 }
 
 // True when at least `frameDelay` ms have passed, strictly, since the last step.
@@ -74,7 +74,9 @@ void Sprite::prevFrame() {
     lastFrameTime = gameClock();
 }
 
-bool Sprite::isSprite() const { return true; }
+bool Sprite::isSprite() const {
+    return true;
+}
 
 bool Sprite::draw(const uint16_t* sheetPixels, uint16_t* target) {
     int sx = screenCoordinate(x);
@@ -110,7 +112,9 @@ bool Sprite::draw(const uint16_t* sheetPixels, uint16_t* target) {
     return true;
 }
 
-void Sprite::moveWithinScreen() { move(0, 0, widgetHeight - 1, widgetWidth - 1); }
+void Sprite::moveWithinScreen() {
+    move(0, 0, widgetHeight - 1, widgetWidth - 1);
+}
 
 // Every comparison is strict, float coordinate against the integer bound as a float.
 void Sprite::move(int32_t top, int32_t left, int32_t bottom, int32_t right) {

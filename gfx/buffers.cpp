@@ -27,5 +27,5 @@ uint16_t* rockSheetPixels = nullptr;
 uint16_t* by64SheetPixels = nullptr;
 
 // The device screen's size until the shell reports the widget's real geometry.
-int32_t widgetWidth = SCREEN_WIDTH;    // pixels
-int32_t widgetHeight = SCREEN_HEIGHT;  // pixels
+int32_t widgetWidth = SCREEN_WIDTH;   // pixels
+int32_t widgetHeight = SCREEN_HEIGHT; // pixels

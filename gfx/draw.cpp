@@ -10,7 +10,7 @@
 // source, transparent lanes keep the destination: the select is done with
 // masks, so the result is exactly that of the one-pixel-at-a-time loop.
 typedef uint16_t PixelLanes __attribute__((vector_size(16)));
-constexpr int LANES = int(sizeof(PixelLanes) / sizeof(uint16_t));  // pixels
+constexpr int LANES = int(sizeof(PixelLanes) / sizeof(uint16_t)); // pixels
 
 void keyedCopyRow(uint16_t* dst, const uint16_t* src, int count) {
     int i = 0;
@@ -29,7 +29,7 @@ void keyedCopyRow(uint16_t* dst, const uint16_t* src, int count) {
 bool blitPicture(const Picture* picture, int x, int y, const uint16_t* pixels, uint16_t* target) {
     const int w = picture->width;
     const int h = picture->height;
-    const uint16_t* src = pixels;  // read straight through, rows without gaps
+    const uint16_t* src = pixels; // read straight through, rows without gaps
     uint16_t* dst = target + y * SCREEN_WIDTH + x;
     for (int r = 0; r < h; ++r) {
         keyedCopyRow(dst, src, w);
@@ -43,16 +43,19 @@ bool blitPicture(const Picture* picture, int x, int y, const uint16_t* pixels, u
 void drawHLine(int x, int y, int length, uint16_t colour, uint16_t* target) {
     if (length < 0) return;
     uint16_t* dst = target + y * widgetWidth + x;
-    for (int i = 0; i <= length; ++i) dst[i] = colour;
+    for (int i = 0; i <= length; ++i)
+        dst[i] = colour;
 }
 
 // Columns left..right inclusive, rows top..bottom-1.
 void fillRect(int left, int top, int right, int bottom, uint16_t colour, uint16_t* target) {
-    for (int y = top; y < bottom; ++y) drawHLine(left, y, right - left, colour, target);
+    for (int y = top; y < bottom; ++y)
+        drawHLine(left, y, right - left, colour, target);
 }
 
 void dimBuffer(uint16_t* target, const uint16_t* source, int factor) {
-    for (int i = 0; i < SCREEN_PIXELS; ++i) target[i] = dimPixel(source[i], factor);
+    for (int i = 0; i < SCREEN_PIXELS; ++i)
+        target[i] = dimPixel(source[i], factor);
 }
 
 // Scales each channel by factor/32 (rounding down) with one multiplication:

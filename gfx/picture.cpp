@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int PALETTE_SIZE = 256;  // entries an 8-bit index can address
+constexpr int PALETTE_SIZE = 256; // entries an 8-bit index can address
 
 // Number of pixels of row `row` that exist in both the image and the
 // destination, and whether the row exists in the image at all.
@@ -26,7 +26,8 @@ int rowSpan(const ImageView& image, int row, int width) {
 }
 
 void clearRest(uint16_t* dstRow, int from, int width) {
-    for (int c = from; c < width; ++c) dstRow[c] = 0;
+    for (int c = from; c < width; ++c)
+        dstRow[c] = 0;
 }
 
 } // namespace
@@ -38,12 +39,14 @@ bool convertImage(const ImageView& image, int width, int height, uint16_t* pixel
         uint16_t palette[PALETTE_SIZE];
         std::memset(palette, 0, sizeof palette);
         int colours = image.colorCount < PALETTE_SIZE ? image.colorCount : PALETTE_SIZE;
-        for (int i = 0; i < colours; ++i) palette[i] = colourRule(image.colorTable[i]);
+        for (int i = 0; i < colours; ++i)
+            palette[i] = colourRule(image.colorTable[i]);
         for (int r = 0; r < height; ++r) {
             uint16_t* dst = pixels + size_t(r) * width;
             int n = rowSpan(image, r, width);
             const uint8_t* src = image.bits + size_t(r) * image.bytesPerLine;
-            for (int c = 0; c < n; ++c) dst[c] = palette[src[c]];
+            for (int c = 0; c < n; ++c)
+                dst[c] = palette[src[c]];
             clearRest(dst, n, width);
         }
         return true;
@@ -52,8 +55,7 @@ bool convertImage(const ImageView& image, int width, int height, uint16_t* pixel
         for (int r = 0; r < height; ++r) {
             uint16_t* dst = pixels + size_t(r) * width;
             int n = rowSpan(image, r, width);
-            if (n > 0)
-                std::memcpy(dst, image.bits + size_t(r) * image.bytesPerLine, size_t(n) * 2);
+            if (n > 0) std::memcpy(dst, image.bits + size_t(r) * image.bytesPerLine, size_t(n) * 2);
             clearRest(dst, n, width);
         }
         return true;
@@ -73,7 +75,7 @@ bool convertImage(const ImageView& image, int width, int height, uint16_t* pixel
         return true;
     }
     default:
-        return false;  // monochrome and other depths: the array keeps its contents
+        return false; // monochrome and other depths: the array keeps its contents
     }
 }
 
@@ -91,7 +93,8 @@ bool loadPicture(Picture* picture, const char* path, int width, int height, uint
     int colours = image.colorCount();
     if (colours > PALETTE_SIZE) colours = PALETTE_SIZE;
     if (colours < 0) colours = 0;
-    for (int i = 0; i < colours; ++i) table[i] = image.color(i);
+    for (int i = 0; i < colours; ++i)
+        table[i] = image.color(i);
 
     ImageView view;
     view.width = image.width();

@@ -3,8 +3,8 @@
 #include "platform/config.h"
 
 #include <cerrno>
-#include <cstddef>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,15 +14,19 @@
 
 namespace {
 
-constexpr mode_t SETTINGS_DIR_MODE = 0700;   // the folder holds private settings
+constexpr mode_t SETTINGS_DIR_MODE = 0700; // the folder holds private settings
 constexpr mode_t SETTINGS_FILE_MODE = 0600;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 std::string trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && isBlank(s[b])) ++b;
-    while (e > b && isBlank(s[e - 1])) --e;
+    while (b < e && isBlank(s[b]))
+        ++b;
+    while (e > b && isBlank(s[e - 1]))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -32,7 +36,7 @@ std::string trim(const std::string& s) {
 bool parseInt(const std::string& text, int* out) {
     if (text.empty()) return false;
     const char* begin = text.c_str();
-    if (isBlank(*begin)) return false;  // strtol would skip it; the value is trimmed already
+    if (isBlank(*begin)) return false; // strtol would skip it; the value is trimmed already
     char* end = nullptr;
     errno = 0;
     long v = std::strtol(begin, &end, 10);
@@ -101,6 +105,8 @@ Config::Config(const char* name, Domain domain) {
     bool pending = false;
     auto finishLine = [&]() {
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        // A byte-order mark left by some editors is not part of the first line.
+        if (lines_.empty() && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
         Line line;
         line.text = text;
         std::string t = trim(text);
@@ -162,7 +168,9 @@ Config::~Config() {
     }
 }
 
-void Config::setGroup(const char* group) { group_ = group; }
+void Config::setGroup(const char* group) {
+    group_ = group;
+}
 
 // When a key appears more than once in a group, the first one counts, for
 // reading and for writing alike.
@@ -181,7 +189,7 @@ void Config::writeEntry(const char* key, int value) {
     std::string text = std::string(key) + " = " + v;
     for (Line& line : lines_) {
         if (!line.key.empty() && line.group == group_ && line.key == key) {
-            if (line.value == v) return;  // unchanged: the file is not rewritten
+            if (line.value == v) return; // unchanged: the file is not rewritten
             line.value = v;
             line.text = text;
             changed_ = true;

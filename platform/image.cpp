@@ -13,12 +13,14 @@ constexpr int GREY_LEVELS = 256;
 
 struct PlatformImage::Impl {
     QImage image;
-    QVector<QRgb> colours;  // colour table of an 8-bit image
+    QVector<QRgb> colours; // colour table of an 8-bit image
 };
 
 PlatformImage::PlatformImage() : impl_(new Impl) {}
 
-PlatformImage::~PlatformImage() { delete impl_; }
+PlatformImage::~PlatformImage() {
+    delete impl_;
+}
 
 bool PlatformImage::load(const char* path) {
     // The game's picture files carry no suffix, so the reader always decides
@@ -42,9 +44,10 @@ bool PlatformImage::load(const char* path) {
         QImage indexed(decoded.constBits(), decoded.width(), decoded.height(),
                        decoded.bytesPerLine(), QImage::Format_Indexed8);
         impl_->colours.resize(GREY_LEVELS);
-        for (int i = 0; i < GREY_LEVELS; ++i) impl_->colours[i] = qRgb(i, i, i);
+        for (int i = 0; i < GREY_LEVELS; ++i)
+            impl_->colours[i] = qRgb(i, i, i);
         indexed.setColorTable(impl_->colours);
-        impl_->image = indexed.copy();  // detach from the grey image's bits
+        impl_->image = indexed.copy(); // detach from the grey image's bits
         break;
     }
     case QImage::Format_RGB16:
@@ -61,15 +64,27 @@ bool PlatformImage::load(const char* path) {
     return !impl_->image.isNull();
 }
 
-int PlatformImage::width() const { return impl_->image.width(); }
-int PlatformImage::height() const { return impl_->image.height(); }
-int PlatformImage::depth() const { return impl_->image.isNull() ? 0 : impl_->image.depth(); }
-int PlatformImage::colorCount() const { return int(impl_->colours.size()); }
+int PlatformImage::width() const {
+    return impl_->image.width();
+}
+int PlatformImage::height() const {
+    return impl_->image.height();
+}
+int PlatformImage::depth() const {
+    return impl_->image.isNull() ? 0 : impl_->image.depth();
+}
+int PlatformImage::colorCount() const {
+    return int(impl_->colours.size());
+}
 
 uint32_t PlatformImage::color(int i) const {
     if (i < 0 || i >= impl_->colours.size()) return 0;
     return impl_->colours[i];
 }
 
-const uint8_t* PlatformImage::scanLine(int y) const { return impl_->image.constScanLine(y); }
-int PlatformImage::bytesPerLine() const { return int(impl_->image.bytesPerLine()); }
+const uint8_t* PlatformImage::scanLine(int y) const {
+    return impl_->image.constScanLine(y);
+}
+int PlatformImage::bytesPerLine() const {
+    return int(impl_->image.bytesPerLine());
+}

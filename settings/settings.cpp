@@ -12,8 +12,8 @@ namespace {
 constexpr const char* SETTINGS_FILE = "corvusraiders";
 constexpr const char* SETTINGS_GROUP = "registry";
 
-constexpr int DEFAULT_HIGH_SCORE = 35000;  // points
-constexpr int DEFAULT_VOLUME = 128;        // 0..255
+constexpr int DEFAULT_HIGH_SCORE = 35000; // points
+constexpr int DEFAULT_VOLUME = 128;       // 0..255
 constexpr int DEFAULT_TRACK = 2;
 
 } // namespace

@@ -16,10 +16,12 @@
 
 namespace {
 
-constexpr int RATE = 22050;  // Hz, the mixer's own rate, so samples are not resampled
+constexpr int RATE = 22050; // Hz, the mixer's own rate, so samples are not resampled
 
 // Frames of sample data in file fx<m>: different for every file.
-int framesOfFile(int m) { return 2205 * (m + 1); }
+int framesOfFile(int m) {
+    return 2205 * (m + 1);
+}
 
 // A stereo 16-bit PCM WAV file of `frames` frames of a quiet square wave.
 void writeWav(const std::string& path, int frames) {
@@ -32,7 +34,7 @@ void writeWav(const std::string& path, int frames) {
     u32(36 + bytes);
     std::fwrite("WAVEfmt ", 1, 8, f);
     u32(16);
-    u16(1);  // PCM
+    u16(1); // PCM
     u16(2);
     u32(RATE);
     u32(RATE * 4);
@@ -40,12 +42,13 @@ void writeWav(const std::string& path, int frames) {
     u16(16);
     std::fwrite("data", 1, 4, f);
     u32(bytes);
-    for (int i = 0; i < frames * 2; ++i) u16((i / 50) % 2 ? 0x0100 : 0xFF00);
+    for (int i = 0; i < frames * 2; ++i)
+        u16((i / 50) % 2 ? 0x0100 : 0xFF00);
     std::fclose(f);
 }
 
 class AudioData : public ::testing::Test {
-protected:
+  protected:
     std::string dir;
 
     void SetUp() override {
@@ -133,11 +136,12 @@ TEST_F(AudioData, EffectsPlayOnFreeChannelsWithoutStoppingEarlierOnes) {
     EXPECT_GE(first, 0);
     EXPECT_GE(second, 0);
     EXPECT_NE(first, second);
-    EXPECT_NE(Mix_Playing(first), 0);  // the earlier instance keeps playing
+    EXPECT_NE(Mix_Playing(first), 0); // the earlier instance keeps playing
 
     // Every channel busy: the effect is dropped and -1 is recorded.
     int channels = Mix_AllocateChannels(-1);
-    for (int i = 0; i < channels; ++i) playEffect(EFFECT_SMALL_ROCK, true);
+    for (int i = 0; i < channels; ++i)
+        playEffect(EFFECT_SMALL_ROCK, true);
     playEffect(EFFECT_BIG_ROCK, false);
     EXPECT_EQ(effectChannels[EFFECT_BIG_ROCK], -1);
     Mix_HaltChannel(-1);
@@ -149,15 +153,17 @@ TEST_F(AudioData, MissingEffectFileIsSilentlySkipped) {
     ASSERT_TRUE(initAudio());
     ASSERT_TRUE(audioOpen);
     EXPECT_EQ(effectChunks[12], nullptr);
-    for (int n : {3, 5, 7, 8}) EXPECT_EQ(effectChunks[n], nullptr) << n;
+    for (int n : {3, 5, 7, 8})
+        EXPECT_EQ(effectChunks[n], nullptr) << n;
     EXPECT_NE(effectChunks[13], nullptr);
     playEffect(EFFECT_CARRIER_ARRIVES, false);
     EXPECT_EQ(effectChannels[EFFECT_CARRIER_ARRIVES], -1);
 
     shutdownAudio();
     EXPECT_FALSE(audioOpen);
-    for (Mix_Chunk* c : effectChunks) EXPECT_EQ(c, nullptr);
-    shutdownAudio();  // a second teardown is harmless
+    for (Mix_Chunk* c : effectChunks)
+        EXPECT_EQ(c, nullptr);
+    shutdownAudio(); // a second teardown is harmless
 }
 
 TEST_F(AudioData, TheGeneratedTuneLoadsAndLoops) {

@@ -47,10 +47,10 @@ std::vector<std::string> dirEntries(const std::string& dir) {
 
 // Each test gets its own XDG_CONFIG_HOME.
 class ConfigFile : public ::testing::Test {
-protected:
+  protected:
     std::string home;
-    std::string dir;   // the settings folder
-    std::string path;  // dir + "test.conf"
+    std::string dir;  // the settings folder
+    std::string path; // dir + "test.conf"
 
     void SetUp() override {
         char tmpl[] = "/tmp/corvus-config-XXXXXX";
@@ -96,7 +96,7 @@ TEST_F(ConfigFile, SettingsFolderFromTheEnvironmentCreatedOnDemand) {
 }
 
 TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
-    seed("top = 1\n"
+    seed("\xEF\xBB\xBFtop = 1\n"
          "[registry]\n"
          "plain = 42\n"
          "spaced   =   -7   \n"
@@ -112,9 +112,9 @@ TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
          "dup = 2\n"
          "[other]\r\n"
          "plain = 99\r\n"
-         "last = 3");  // Windows line ends, no final newline
+         "last = 3"); // Windows line ends, no final newline
     Config c("test", Config::User);
-    EXPECT_EQ(c.readNumEntry("top", 0), 1);  // before any group header
+    EXPECT_EQ(c.readNumEntry("top", 0), 1); // before any group header
     c.setGroup("registry");
     EXPECT_EQ(c.readNumEntry("plain", 0), 42);
     EXPECT_EQ(c.readNumEntry("spaced", 0), -7);
@@ -127,7 +127,7 @@ TEST_F(ConfigFile, ReadsWholeNumbersOnlyPerGroup) {
     EXPECT_EQ(c.readNumEntry("huge", -1), -1);
     EXPECT_EQ(c.readNumEntry("min", 0), -2147483647 - 1);
     EXPECT_EQ(c.readNumEntry("dup", 0), 1);
-    EXPECT_EQ(c.readNumEntry("top", -1), -1);  // other group
+    EXPECT_EQ(c.readNumEntry("top", -1), -1); // other group
     EXPECT_EQ(c.readNumEntry("missing", 77), 77);
     c.setGroup("other");
     EXPECT_EQ(c.readNumEntry("plain", 0), 99);
@@ -172,7 +172,7 @@ TEST_F(ConfigFile, NothingWrittenUnlessAValueChanged) {
         c.setGroup("registry");
         EXPECT_EQ(c.readNumEntry("hiscore", 5), 5);
     }
-    EXPECT_NE(access(dir.c_str(), F_OK), 0);  // not even the folder is created
+    EXPECT_NE(access(dir.c_str(), F_OK), 0); // not even the folder is created
 
     seed("[registry]\nhiscore = 100\n");
     ino_t before = inodeOf(path);
@@ -189,9 +189,9 @@ TEST_F(ConfigFile, NothingWrittenUnlessAValueChanged) {
         c.writeEntry("hiscore", 101);
         c.writeEntry("hiscore", 102);
         EXPECT_EQ(c.readNumEntry("hiscore", 0), 102);
-        EXPECT_EQ(readFile(path), "[registry]\nhiscore = 100\n");  // only the destructor writes
+        EXPECT_EQ(readFile(path), "[registry]\nhiscore = 100\n"); // only the destructor writes
     }
-    EXPECT_NE(inodeOf(path), before);  // replaced by a rename, not rewritten in place
+    EXPECT_NE(inodeOf(path), before); // replaced by a rename, not rewritten in place
     EXPECT_EQ(readFile(path), "[registry]\nhiscore = 102\n");
     EXPECT_EQ(dirEntries(dir), std::vector<std::string>{"test.conf"});
 }
@@ -217,7 +217,7 @@ TEST_F(ConfigFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
         Config c("test", Config::User);
         c.setGroup("registry");
         c.writeEntry("hiscore", 1);
-        EXPECT_EQ(c.readNumEntry("hiscore", 0), 1);  // kept in memory
+        EXPECT_EQ(c.readNumEntry("hiscore", 0), 1); // kept in memory
     }
     EXPECT_EQ(readFile(fileHome), "x");
 

@@ -18,7 +18,8 @@ std::vector<uint16_t> screen(uint16_t fill = BACKGROUND) {
 
 int countNot(const std::vector<uint16_t>& buf, uint16_t v) {
     int n = 0;
-    for (uint16_t p : buf) n += p != v;
+    for (uint16_t p : buf)
+        n += p != v;
     return n;
 }
 
@@ -45,9 +46,11 @@ TEST(DimPixel, MatchesPerChannelScalingForEveryPixelAndFactor) {
 
 TEST(DimBuffer, CoversTheWholeFrame) {
     std::vector<uint16_t> src(SCREEN_PIXELS), dst = screen(1);
-    for (int i = 0; i < SCREEN_PIXELS; ++i) src[i] = uint16_t(i * 2654435761u >> 16);
+    for (int i = 0; i < SCREEN_PIXELS; ++i)
+        src[i] = uint16_t(i * 2654435761u >> 16);
     dimBuffer(dst.data(), src.data(), DIM_FACTOR);
-    for (int i = 0; i < SCREEN_PIXELS; ++i) ASSERT_EQ(dst[i], dimPixel(src[i], DIM_FACTOR)) << i;
+    for (int i = 0; i < SCREEN_PIXELS; ++i)
+        ASSERT_EQ(dst[i], dimPixel(src[i], DIM_FACTOR)) << i;
 }
 
 TEST(Lines, LengthCountsPixelsAfterTheFirst) {
@@ -61,7 +64,7 @@ TEST(Lines, LengthCountsPixelsAfterTheFirst) {
     EXPECT_EQ(countNot(buf, BACKGROUND), 0);
 
     buf = screen();
-    drawHLine(0, 319, 239, 0x07E0, buf.data());  // last full row
+    drawHLine(0, 319, 239, 0x07E0, buf.data()); // last full row
     EXPECT_EQ(countNot(buf, BACKGROUND), 240);
     EXPECT_EQ(buf[SCREEN_PIXELS - 1], 0x07E0);
 
@@ -90,7 +93,8 @@ TEST(Rectangles, RightColumnIncludedBottomRowExcluded) {
     fillRect(10, 10, 20, 15, 0x1234, buf.data());
     EXPECT_EQ(countNot(buf, BACKGROUND), 11 * 5);
     for (int y = 10; y < 15; ++y)
-        for (int x = 10; x <= 20; ++x) ASSERT_EQ(buf[y * 240 + x], 0x1234) << x << "," << y;
+        for (int x = 10; x <= 20; ++x)
+            ASSERT_EQ(buf[y * 240 + x], 0x1234) << x << "," << y;
     EXPECT_EQ(buf[15 * 240 + 10], BACKGROUND);
     EXPECT_EQ(buf[10 * 240 + 21], BACKGROUND);
 
@@ -120,7 +124,8 @@ TEST(Blit, TransparentPictureChangesNothingAndPixelsAreReadStraightThrough) {
 
 // Random contents with about half the pixels transparent.
 void randomFill(std::vector<uint16_t>& v, std::mt19937& rng) {
-    for (uint16_t& p : v) p = (rng() & 1) ? uint16_t(rng()) : 0;
+    for (uint16_t& p : v)
+        p = (rng() & 1) ? uint16_t(rng()) : 0;
 }
 
 TEST(KeyedCopies, RowCopyMatchesThePlainLoopForEveryLengthAndAlignment) {
@@ -184,7 +189,8 @@ TEST(KeyedCopies, SpriteDrawMatchesAPerPixelClippedLoop) {
             for (int c = 0; c < w; ++c) {
                 int X = sx + c, Y = sy + r;
                 if (X < 0 || X > 238 || Y < 0 || Y > 318) continue;
-                uint16_t p = sheet[size_t(s.sheetRow * (h + 1) + r) * sheetW + s.frame * (w + 1) + c];
+                uint16_t p =
+                    sheet[size_t(s.sheetRow * (h + 1) + r) * sheetW + s.frame * (w + 1) + c];
                 if (p != 0) want[Y * 240 + X] = p;
             }
         }

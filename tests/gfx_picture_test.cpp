@@ -14,10 +14,10 @@
 
 namespace {
 
-constexpr uint16_t FILL = 0xABCD;  // marks destination pixels nobody wrote
+constexpr uint16_t FILL = 0xABCD; // marks destination pixels nobody wrote
 
 class PictureFiles : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
 
     // Saves `image` as a PNG under a name without a suffix, like the game's files.
@@ -35,7 +35,7 @@ TEST(ColourRule, KeepsTopBitsAndDropsGreenLowBitAndAlpha) {
     EXPECT_EQ(colourRule(0xFFFF0000), 0xF800);
     EXPECT_EQ(colourRule(0xFF0000FF), 0x001F);
     EXPECT_EQ(colourRule(0xFF000000), 0x0000);
-    EXPECT_EQ(colourRule(0xFF070307), 0x0000);  // bits below each kept field vanish
+    EXPECT_EQ(colourRule(0xFF070307), 0x0000); // bits below each kept field vanish
 }
 
 TEST(ConvertImage, EightBitUsesTableAndUnknownIndicesGiveZero) {
@@ -46,7 +46,8 @@ TEST(ConvertImage, EightBitUsesTableAndUnknownIndicesGiveZero) {
     uint16_t out[6];
     ASSERT_TRUE(convertImage(view, 3, 2, out));
     const uint16_t want[6] = {0xF800, 0x07C0, 0x001F, 0x001F, 0, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], want[i]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(out[i], want[i]) << i;
 }
 
 TEST(ConvertImage, SixteenBitCopiedUnchangedIncludingGreenLowBit) {
@@ -54,7 +55,8 @@ TEST(ConvertImage, SixteenBitCopiedUnchangedIncludingGreenLowBit) {
     ImageView view{3, 2, 16, 0, nullptr, reinterpret_cast<const uint8_t*>(bits), 6};
     uint16_t out[6];
     ASSERT_TRUE(convertImage(view, 3, 2, out));
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(out[i], bits[i]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(out[i], bits[i]) << i;
 }
 
 TEST(ConvertImage, OtherDepthWritesNothing) {
@@ -62,14 +64,16 @@ TEST(ConvertImage, OtherDepthWritesNothing) {
     ImageView view{2, 2, 1, 2, nullptr, bits, 4};
     uint16_t out[4] = {FILL, FILL, FILL, FILL};
     EXPECT_FALSE(convertImage(view, 2, 2, out));
-    for (uint16_t v : out) EXPECT_EQ(v, FILL);
+    for (uint16_t v : out)
+        EXPECT_EQ(v, FILL);
 }
 
 TEST_F(PictureFiles, TrueColourFileGoesThroughTheColourRule) {
     QImage img(4, 2, QImage::Format_ARGB32);
     const uint32_t colours[8] = {0xFFFFFFFF, 0xFF00FF00, 0xFFFF0000, 0xFF0000FF,
                                  0x00FFFFFF, 0xFF000000, 0x80123456, 0xFF08FC08};
-    for (int i = 0; i < 8; ++i) img.setPixel(i % 4, i / 4, colours[i]);
+    for (int i = 0; i < 8; ++i)
+        img.setPixel(i % 4, i / 4, colours[i]);
     std::string path = save(img, "rgb");
 
     Picture pic{0, 0};
@@ -77,9 +81,10 @@ TEST_F(PictureFiles, TrueColourFileGoesThroughTheColourRule) {
     ASSERT_TRUE(loadPicture(&pic, path.c_str(), 4, 2, out));
     EXPECT_EQ(pic.width, 4);
     EXPECT_EQ(pic.height, 2);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], colourRule(colours[i])) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(out[i], colourRule(colours[i])) << i;
     EXPECT_EQ(out[0], 0xFFDF);
-    EXPECT_EQ(out[4], 0xFFDF);  // fully transparent white is still white
+    EXPECT_EQ(out[4], 0xFFDF); // fully transparent white is still white
     EXPECT_EQ(out[7], 0x0FC1);
 }
 
@@ -88,7 +93,8 @@ TEST_F(PictureFiles, PalettedFileWithPaddedScanLines) {
     QImage img(5, 3, QImage::Format_Indexed8);
     img.setColorTable({0xFF000000, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) img.setPixel(x, y, (x + y) % 5);
+        for (int x = 0; x < 5; ++x)
+            img.setPixel(x, y, (x + y) % 5);
     std::string path = save(img, "indexed");
 
     Picture pic{0, 0};
@@ -96,7 +102,8 @@ TEST_F(PictureFiles, PalettedFileWithPaddedScanLines) {
     ASSERT_TRUE(loadPicture(&pic, path.c_str(), 5, 3, out.data()));
     const uint16_t byIndex[5] = {0, 0xF800, 0x07C0, 0x001F, 0xFFDF};
     for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(out[y * 5 + x], byIndex[(x + y) % 5]) << x << "," << y;
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(out[y * 5 + x], byIndex[(x + y) % 5]) << x << "," << y;
 }
 
 TEST_F(PictureFiles, GreyFileAndMonochromeFile) {
@@ -122,7 +129,8 @@ TEST_F(PictureFiles, GreyFileAndMonochromeFile) {
     Picture monoPic{0, 0};
     ASSERT_TRUE(loadPicture(&monoPic, monoPath.c_str(), 8, 2, keep));
     EXPECT_EQ(monoPic.width, 8);
-    for (uint16_t v : keep) EXPECT_EQ(v, FILL);
+    for (uint16_t v : keep)
+        EXPECT_EQ(v, FILL);
 }
 
 TEST_F(PictureFiles, WrongSizeIsReportedAndConvertedToTheExpectedSize) {
@@ -142,7 +150,8 @@ TEST_F(PictureFiles, WrongSizeIsReportedAndConvertedToTheExpectedSize) {
     EXPECT_EQ(out[0], 0xF800);
     EXPECT_EQ(out[318 * 240 + 239], 0xF800);
     // The row the file lacks is filled with transparent black.
-    for (int x = 0; x < 240; ++x) ASSERT_EQ(out[319 * 240 + x], 0) << x;
+    for (int x = 0; x < 240; ++x)
+        ASSERT_EQ(out[319 * 240 + x], 0) << x;
 
     // The exact size prints nothing.
     QImage exact(240, 320, QImage::Format_RGB32);
@@ -158,7 +167,8 @@ TEST_F(PictureFiles, WiderAndNarrowerFilesKeepTheirRows) {
     // A wider file is cut at the right edge, row by row.
     QImage wide(6, 2, QImage::Format_RGB32);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 6; ++x) wide.setPixel(x, y, qRgb(x * 40, y * 200, 0));
+        for (int x = 0; x < 6; ++x)
+            wide.setPixel(x, y, qRgb(x * 40, y * 200, 0));
     std::string widePath = save(wide, "wide");
     uint16_t out[8];
     Picture pic{0, 0};
@@ -178,7 +188,8 @@ TEST_F(PictureFiles, WiderAndNarrowerFilesKeepTheirRows) {
     ASSERT_TRUE(loadPicture(&pic, narrowPath.c_str(), 4, 2, out));
     testing::internal::GetCapturedStderr();
     const uint16_t want[8] = {0x001F, 0x001F, 0, 0, 0x001F, 0x001F, 0, 0};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(out[i], want[i]) << i;
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(out[i], want[i]) << i;
 }
 
 TEST_F(PictureFiles, MissingOrUnreadableFileFailsAndWritesNothing) {
@@ -197,7 +208,8 @@ TEST_F(PictureFiles, MissingOrUnreadableFileFailsAndWritesNothing) {
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(pic.width, 7);
         EXPECT_EQ(pic.height, 9);
-        for (uint16_t v : out) EXPECT_EQ(v, FILL);
+        for (uint16_t v : out)
+            EXPECT_EQ(v, FILL);
     }
 }
 

@@ -26,7 +26,7 @@ std::string readFile(const std::string& path) {
 const KeyBindings DEFAULT_KEYS = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     std::string home, dir, path;
 
     void SetUp() override {
@@ -108,7 +108,7 @@ TEST_F(SettingsFile, HandEditedValuesUsedUnchangedOrReplacedByDefaults) {
          "track = 7\n"
          "key_left = 99999999999999\n"
          "key_fire = 70000\n");
-    keyBindings.left = 'Q';  // a missing or broken key keeps the binding it has
+    keyBindings.left = 'Q'; // a missing or broken key keeps the binding it has
     EXPECT_TRUE(loadSettings());
     EXPECT_EQ(highScore, 35000);
     EXPECT_EQ(musicVolume, 300);
@@ -128,7 +128,7 @@ TEST_F(SettingsFile, HighScoreAloneAndUnknownLinesKept) {
          "[elsewhere]\n"
          "hiscore = 5\n");
     highScore = 61000;
-    musicVolume = 1;  // must not reach the file
+    musicVolume = 1; // must not reach the file
     EXPECT_TRUE(saveHighScore());
     EXPECT_EQ(readFile(path), "# written by hand\n"
                               "[registry]\n"

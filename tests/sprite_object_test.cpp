@@ -13,14 +13,16 @@
 
 namespace {
 
-int64_t fakeNow = 5000000;  // ms of the fake time of day
-int64_t fakeTime() { return fakeNow; }
+int64_t fakeNow = 5000000; // ms of the fake time of day
+int64_t fakeTime() {
+    return fakeNow;
+}
 
 class SpriteClock : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setTimeSource(fakeTime);
-        gameClock();  // fix the clock's origin; only differences matter below
+        gameClock(); // fix the clock's origin; only differences matter below
     }
     void TearDown() override { setTimeSource(nullptr); }
     void advance(int ms) { fakeNow += ms; }
@@ -44,20 +46,20 @@ TEST_F(SpriteClock, OneStepOnlyAfterMoreThanTheDelay) {
     s.lastFrameTime = gameClock();
     const int32_t start = s.lastFrameTime;
 
-    advance(50);  // exactly the delay: nothing happens
+    advance(50); // exactly the delay: nothing happens
     s.nextFrame();
     EXPECT_EQ(s.frame, 0);
     EXPECT_EQ(s.lastFrameTime, start);
 
-    advance(10);  // 60 ms since the last step
+    advance(10); // 60 ms since the last step
     s.nextFrame();
     EXPECT_EQ(s.frame, 1);
     EXPECT_EQ(s.lastFrameTime, start + 60);
 
-    s.nextFrame();  // no time passed
+    s.nextFrame(); // no time passed
     EXPECT_EQ(s.frame, 1);
 
-    advance(10000);  // a long pause still makes only one step
+    advance(10000); // a long pause still makes only one step
     s.nextFrame();
     EXPECT_EQ(s.frame, 2);
 
@@ -116,7 +118,7 @@ TEST_F(SpriteClock, WrapAroundAndOneShot) {
 // A sheet whose frame pixels tell where they came from: strip 1, frame 1 of a
 // 32 x 32 layout, each pixel 1 + column + 64 * row of the frame.
 class SpriteDrawing : public ::testing::Test {
-protected:
+  protected:
     static constexpr int SHEET_W = 100, SHEET_H = 70, SIZE = 32;
     static constexpr uint16_t BG = 0x0F0F;
     std::vector<uint16_t> sheet = std::vector<uint16_t>(SHEET_W * SHEET_H, 0xFFFF);
@@ -134,7 +136,8 @@ protected:
     uint16_t at(int x, int y) const { return target[y * SCREEN_WIDTH + x]; }
     int written() const {
         int n = 0;
-        for (uint16_t p : target) n += p != BG;
+        for (uint16_t p : target)
+            n += p != BG;
         return n;
     }
     void drawAt(float x, float y) {
@@ -151,21 +154,21 @@ TEST_F(SpriteDrawing, ClipsAtEveryEdge) {
     EXPECT_EQ(at(10, 10), frameValue(0, 0));
     EXPECT_EQ(at(41, 41), frameValue(31, 31));
 
-    drawAt(230, 10);  // screen columns 230..238
+    drawAt(230, 10); // screen columns 230..238
     EXPECT_EQ(written(), 9 * SIZE);
     EXPECT_EQ(at(238, 10), frameValue(8, 0));
     EXPECT_EQ(at(239, 10), BG);
 
-    drawAt(-10, 10);  // frame columns 10..31 at screen columns 0..21
+    drawAt(-10, 10); // frame columns 10..31 at screen columns 0..21
     EXPECT_EQ(written(), 22 * SIZE);
     EXPECT_EQ(at(0, 10), frameValue(10, 0));
     EXPECT_EQ(at(21, 41), frameValue(31, 31));
 
-    drawAt(-0.5f, 10);  // truncation toward zero: drawn uncut from column 0
+    drawAt(-0.5f, 10); // truncation toward zero: drawn uncut from column 0
     EXPECT_EQ(written(), SIZE * SIZE);
     EXPECT_EQ(at(0, 10), frameValue(0, 0));
 
-    drawAt(10, 300);  // screen rows 300..318
+    drawAt(10, 300); // screen rows 300..318
     EXPECT_EQ(written(), 19 * SIZE);
     EXPECT_EQ(at(10, 318), frameValue(0, 18));
     EXPECT_EQ(at(10, 319), BG);
@@ -174,16 +177,16 @@ TEST_F(SpriteDrawing, ClipsAtEveryEdge) {
     EXPECT_EQ(written(), 27 * SIZE);
     EXPECT_EQ(at(10, 0), frameValue(0, 5));
 
-    drawAt(-31, -31);  // only the frame's bottom-right pixel shows
+    drawAt(-31, -31); // only the frame's bottom-right pixel shows
     EXPECT_EQ(written(), 1);
     EXPECT_EQ(at(0, 0), frameValue(31, 31));
 }
 
 TEST_F(SpriteDrawing, EntirelyOffScreenWritesNothing) {
     const float inf = std::numeric_limits<float>::infinity();
-    const float spots[][2] = {{239, 10}, {500, 10}, {-32, 10}, {-1000, 10}, {10, 319},
-                              {10, 1000}, {10, -32}, {10, -5000}, {1e20f, 1e20f},
-                              {-1e20f, 5}, {inf, 0}, {-inf, 0}, {std::nanf(""), 0}};
+    const float spots[][2] = {{239, 10},  {500, 10}, {-32, 10},         {-1000, 10},    {10, 319},
+                              {10, 1000}, {10, -32}, {10, -5000},       {1e20f, 1e20f}, {-1e20f, 5},
+                              {inf, 0},   {-inf, 0}, {std::nanf(""), 0}};
     for (const auto& p : spots) {
         drawAt(p[0], p[1]);
         EXPECT_EQ(written(), 0) << p[0] << "," << p[1];
@@ -191,8 +194,8 @@ TEST_F(SpriteDrawing, EntirelyOffScreenWritesNothing) {
 }
 
 TEST_F(SpriteDrawing, OnlyZeroIsTransparent) {
-    sheet[(SIZE + 1) * SHEET_W + (SIZE + 1)] = 0;           // frame pixel (0,0)
-    sheet[(SIZE + 1) * SHEET_W + (SIZE + 1) + 1] = 0x0001;  // frame pixel (1,0)
+    sheet[(SIZE + 1) * SHEET_W + (SIZE + 1)] = 0;          // frame pixel (0,0)
+    sheet[(SIZE + 1) * SHEET_W + (SIZE + 1) + 1] = 0x0001; // frame pixel (1,0)
     drawAt(50, 50);
     EXPECT_EQ(at(50, 50), BG);
     EXPECT_EQ(at(51, 50), 0x0001);
@@ -247,7 +250,7 @@ TEST(SpriteMotion, EdgeRulesAndTheirPrecedence) {
         EXPECT_EQ(s.vy, m.wantVy) << m.what;
         EXPECT_EQ(s.active, m.wantActive) << m.what;
         if (m.flags == SPRITE_BOUNCE && m.wantVx != m.vx) {
-            s.move(0, 0, 319, 239);  // still outside: turns back again
+            s.move(0, 0, 319, 239); // still outside: turns back again
             EXPECT_EQ(s.vx, m.vx) << m.what;
         }
     }
