@@ -20,13 +20,15 @@
 namespace {
 
 void ensureApplication() {
-    static std::unique_ptr<PlatformApplication> app;
+    // Kept to the end of the process: Qt must not be torn down by static
+    // destructors.
+    static PlatformApplication* app = nullptr;
     if (!app) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         static int argc = 1;
         static char name[] = "platform_test";
         static char* argv[] = {name, nullptr};
-        app = std::make_unique<PlatformApplication>(argc, argv);
+        app = new PlatformApplication(argc, argv);
     }
 }
 
