@@ -20,12 +20,15 @@ float LowPass::run(float x, float cutoff, float rate) {
 }
 
 float Svf::run(float x, float cutoff, float q, float rate, Mode mode) {
-    float f = 2.0f * std::sin(PI * std::fmin(cutoff, rate * 0.2f) / rate);
-    const float damp = 1.0f / q;
-    const float high = x - low_ - damp * band_;
-    band_ += f * high;
-    low_ += f * band_;
-    return mode == LOW ? low_ : (mode == BAND ? band_ : high);
+    // Trapezoidal state-variable filter: stable at every cutoff below Nyquist.
+    const float g = std::tan(PI * std::fmin(cutoff, rate * 0.45f) / rate), k = 1.0f / q;
+    const float a1 = 1.0f / (1.0f + g * (g + k)), a2 = g * a1, a3 = g * a2;
+    const float v3 = x - low_;
+    const float v1 = a1 * band_ + a2 * v3;
+    const float v2 = low_ + a2 * band_ + a3 * v3;
+    band_ = 2 * v1 - band_;
+    low_ = 2 * v2 - low_;
+    return mode == LOW ? v2 : (mode == BAND ? v1 : x - k * v1 - v2);
 }
 
 float saw(float phase, int harmonics) {

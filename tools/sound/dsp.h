@@ -35,7 +35,7 @@ public:
     enum Mode { LOW, BAND, HIGH };
     float run(float x, float cutoff, float q, float rate, Mode mode);
 private:
-    float low_ = 0, band_ = 0;
+    float low_ = 0, band_ = 0;   // integrator states
 };
 
 // Band-limited-ish waveforms of phase 0..1.

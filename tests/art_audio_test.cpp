@@ -1,0 +1,138 @@
+// The generated sound data: every effect file loads in the mixer, is audible
+// and starts and ends silent; the tune loads, plays audibly, outlasts forty
+// seconds and starts again after its end.
+#include <SDL/SDL.h>
+#include <SDL/SDL_mixer.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const std::string DATA = CORVUS_DATA_DIR;
+constexpr int RATE = 22050;
+constexpr int BYTES_PER_SECOND = RATE * 2 * 2;   // 16-bit stereo out of the mixer
+
+const int EFFECT_FILES[] = {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14};
+
+struct MixerSession {
+    bool open = false;
+    explicit MixerSession(const char* driver) {
+        setenv("SDL_AUDIODRIVER", driver, 1);
+        if (SDL_Init(SDL_INIT_AUDIO) == 0) open = Mix_OpenAudio(RATE, AUDIO_S16LSB, 2, 1024) == 0;
+    }
+    ~MixerSession() {
+        if (open) Mix_CloseAudio();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+};
+
+int peakOf(const int16_t* s, size_t n) {
+    int peak = 0;
+    for (size_t i = 0; i < n; ++i) peak = std::max(peak, std::abs(int(s[i])));
+    return peak;
+}
+
+TEST(ArtAudio, EveryEffectLoadsIsAudibleAndClickFree) {
+    MixerSession mixer("dummy");
+    ASSERT_TRUE(mixer.open) << SDL_GetError();
+    int loudest = 0, quietest = 1 << 20;
+    for (int n : EFFECT_FILES) {
+        const std::string path = DATA + "/fx" + std::to_string(n);
+        Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
+        ASSERT_NE(chunk, nullptr) << path << ": " << Mix_GetError();
+        const auto* s = reinterpret_cast<const int16_t*>(chunk->abuf);
+        const size_t count = chunk->alen / 2;
+        ASSERT_GT(count, size_t(RATE / 20)) << path << " is shorter than 50 ms";
+        const int peak = peakOf(s, count);
+        EXPECT_GT(peak, 8000) << path << " is (nearly) silent";
+        loudest = std::max(loudest, peak);
+        quietest = std::min(quietest, peak);
+        // Both ends at zero: the first and last frames and a few around them stay tiny.
+        EXPECT_LE(peakOf(s, 8), 400) << path << " starts with a click";
+        EXPECT_LE(peakOf(s + count - 8, 8), 400) << path << " ends with a click";
+        Mix_FreeChunk(chunk);
+    }
+    // Matched levels: no effect more than about 6 dB above the quietest.
+    EXPECT_LT(loudest, quietest * 2);
+}
+
+// Song length from the module itself: rows x ticks per row x 2.5 / BPM seconds.
+double moduleSeconds(const std::string& path, int& restart) {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    if (b.size() < 336 || std::string(b.begin(), b.begin() + 17) != "Extended Module: ") return 0;
+    const auto u16 = [&](size_t o) { return int(b[o] | b[o + 1] << 8); };
+    const auto u32 = [&](size_t o) { return size_t(u16(o)) | size_t(u16(o + 2)) << 16; };
+    const int length = u16(64), patterns = u16(70), speed = u16(76), bpm = u16(78);
+    restart = u16(66);
+    std::vector<int> rows;
+    size_t at = 60 + u32(60);
+    for (int p = 0; p < patterns; ++p) {
+        rows.push_back(u16(at + 5));
+        at += u32(at) + size_t(u16(at + 7));
+    }
+    long total = 0;
+    for (int i = 0; i < length; ++i) total += rows.at(b[80 + i]);
+    return double(total) * speed * 2.5 / bpm;
+}
+
+TEST(ArtAudio, TuneIsLongEnoughAndLoopsFromItsStart) {
+    int restart = -1;
+    const double seconds = moduleSeconds(DATA + "/tinytune.xm", restart);
+    EXPECT_GE(seconds, 40.0);
+    EXPECT_LT(seconds, 120.0);
+    EXPECT_EQ(restart, 0);
+}
+
+TEST(ArtAudio, TunePlaysAudiblyAndStartsAgainAfterItsEnd) {
+    const std::string out = (std::filesystem::temp_directory_path() /
+                             ("corvus_tune_" + std::to_string(getpid()) + ".raw")).string();
+    std::remove(out.c_str());
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);   // mix as fast as the machine allows
+    int restart = 0;
+    const double seconds = moduleSeconds(DATA + "/tinytune.xm", restart);
+    ASSERT_GT(seconds, 0.0);
+    std::vector<int16_t> pcm;
+    {
+        MixerSession mixer("disk");
+        ASSERT_TRUE(mixer.open) << SDL_GetError();
+        Mix_Music* music = Mix_LoadMUS((DATA + "/tinytune.xm").c_str());
+        ASSERT_NE(music, nullptr) << Mix_GetError();
+        ASSERT_EQ(Mix_PlayMusic(music, -1), 0);
+        // Let the mixer run past the end of the song and a few seconds into the repeat.
+        const auto wanted = std::uintmax_t((seconds + 6.0) * BYTES_PER_SECOND);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < deadline) {
+            std::error_code ec;
+            if (std::filesystem::file_size(out, ec) > wanted && !ec) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_NE(Mix_PlayingMusic(), 0);
+        Mix_HaltMusic();
+        Mix_FreeMusic(music);
+    }
+    std::ifstream f(out, std::ios::binary);
+    std::vector<char> raw((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    std::remove(out.c_str());
+    pcm.resize(raw.size() / 2);
+    std::memcpy(pcm.data(), raw.data(), pcm.size() * 2);
+    const size_t perSecond = BYTES_PER_SECOND / 2;
+    ASSERT_GT(pcm.size(), size_t((seconds + 4) * perSecond)) << "the mixer did not run long enough";
+    // Audible in the first seconds, and again once the song has started over.
+    EXPECT_GT(peakOf(pcm.data() + perSecond / 2, 2 * perSecond), 4000);
+    const size_t repeat = size_t((seconds + 1) * perSecond);
+    EXPECT_GT(peakOf(pcm.data() + repeat, 2 * perSecond), 4000);
+}
+
+} // namespace
