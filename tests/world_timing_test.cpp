@@ -342,17 +342,6 @@ TEST_F(Timing, BossWarpsInAtFrameSixAndFiresOnlyWhenAlive) {
     EXPECT_TRUE(bossShot->active);
 }
 
-TEST_F(Timing, NoBossBelowLevelFourAndNoFireBelowSix) {
-    invulnerable();
-    step(1000);
-    EXPECT_FALSE(bossWarp->active);
-    EXPECT_FALSE(bossShip->active);
-    level = 4;
-    setupLevel();
-    EXPECT_FALSE(boss.bossFiring);
-    EXPECT_NE(boss.bossAppearTime, NEVER);
-}
-
 TEST_F(Timing, LaterSpritesCoverEarlierOnes) {
     markSheets();
     emptyField();
