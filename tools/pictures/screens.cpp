@@ -108,13 +108,12 @@ Image titlePicture() {
     img.paste(shotFrame(1), 100, 136);
     img.paste(shotFrame(3), 118, 128);
     img.paste(explosionFrame(1), 150, 84);
-    // The invitation to play, on the dark side of the planet.
+    // The invitation to play, in the bottom rows that no menu item covers.
     TextStyle s;
     s.sx = 2; s.sy = 2; s.bold = 0; s.spacing = 2;
     s.top = rgb(0xFFFFFF); s.bottom = rgb(0xA0C8FF);
     s.outline = rgb(0x040818);
-    s.shadow = rgb(0x000000, 1.0f);
-    drawTextCentred(img, 0, 286, 240, 20, "PRESS ANY KEY", s);
+    drawTextCentred(img, 0, 303, 240, 16, "PRESS ANY KEY", s);
     finish565(img);
     return img;
 }

@@ -209,7 +209,7 @@ static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
     std::vector<Crater> craters;
     for (int i = 0; i < spec.craters; ++i) {
         const float ang = rng.range(0, 2 * PI), dist = std::sqrt(rng.uniform()) * 0.7f;
-        craters.push_back({std::cos(ang) * dist, std::sin(ang) * dist, rng.range(0.10f, 0.26f)});
+        craters.push_back({std::cos(ang) * dist, std::sin(ang) * dist, rng.range(0.09f, 0.22f)});
     }
     const float cx = float(w) / 2, cy = float(h) / 2, ca = std::cos(angle), sa = std::sin(angle);
     const float scale = std::fmin(spec.rx, spec.ry);
@@ -229,10 +229,11 @@ static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
         for (const Crater& c : craters) {
             const float q = std::sqrt((u - c.u) * (u - c.u) + (v - c.v) * (v - c.v)) / c.r;
             if (q < 1.0f) {
-                hgt -= 0.55f * c.r * (1 - q * q);
+                hgt -= 0.45f * c.r * (1 - q * q) * (1 - q * q);
                 inCrater = inCrater || q < 0.8f;
             } else if (q < 1.35f) {
-                hgt += 0.18f * c.r * (1 - (q - 1) / 0.35f);
+                const float rim = 1 - (q - 1) / 0.35f;
+                hgt += 0.07f * c.r * rim * rim;
             }
         }
         return hgt;
@@ -269,9 +270,9 @@ Image rockFrame(int size, int variant, int frame) {
         return paintRock(32, 32, s, frame);
     }
     static const RockSpec BIG[3] = {
-        {56.0f, 27.5f, 0.045f, 101, rgb(0xB8A08A), rgb(0x7E6A5A), rgb(0x463A32), 9},
-        {54.0f, 28.0f, 0.05f, 117, rgb(0xA8A098), rgb(0x72685E), rgb(0x3E3834), 8},
-        {55.0f, 26.5f, 0.045f, 133, rgb(0xC4A47C), rgb(0x8A6E52), rgb(0x4E3C2C), 10},
+        {56.0f, 27.5f, 0.045f, 101, rgb(0xB8A08A), rgb(0x7E6A5A), rgb(0x463A32), 6},
+        {54.0f, 28.0f, 0.05f, 117, rgb(0xA8A098), rgb(0x72685E), rgb(0x3E3834), 5},
+        {55.0f, 26.5f, 0.045f, 133, rgb(0xC4A47C), rgb(0x8A6E52), rgb(0x4E3C2C), 7},
     };
     return paintRock(128, 64, BIG[variant % 3], frame);
 }
