@@ -26,10 +26,10 @@ const V3 LIGHT = normalised({LIGHT_X, LIGHT_Y, LIGHT_Z});
 const V3 HALF = normalised({LIGHT.x, LIGHT.y, LIGHT.z + 1.0f});
 
 // Lambert light with an ambient floor and a white highlight.
-RGBA lit(const RGBA& base, V3 n, float ambient, float spec, float shine) {
+RGBA lit(const RGBA& base, V3 n, float ambient, float specular, float shine) {
     n = normalised(n);
     const float d = std::fmax(0.0f, dot(n, LIGHT));
-    const float s = spec * std::pow(std::fmax(0.0f, dot(n, HALF)), shine);
+    const float s = specular * std::pow(std::fmax(0.0f, dot(n, HALF)), shine);
     const float k = ambient + (1 - ambient) * d;
     return {base.r * k + s, base.g * k + s, base.b * k + s, base.a};
 }
@@ -57,12 +57,12 @@ float edgeDistance(const std::vector<float>& xs, const std::vector<float>& ys, f
 // Paints a polygon as a bevelled plate: its rim slopes over `bevel` pixels and
 // catches the light, the middle is flat.
 void bevelPlate(Raster& r, const std::vector<float>& xs, const std::vector<float>& ys, const RGBA& colour,
-                float bevel, float ambient, float spec) {
+                float bevel, float ambient, float specular) {
     r.fillPolygon(xs.data(), ys.data(), int(xs.size()), [&](float x, float y) {
         const float e = 0.35f;
         const auto h = [&](float px, float py) { return std::fmin(edgeDistance(xs, ys, px, py), bevel); };
         const float hx = h(x + e, y) - h(x - e, y), hy = h(x, y + e) - h(x, y - e);
-        return lit(colour, {-hx / (2 * e) * 1.4f, -hy / (2 * e) * 1.4f, 1.0f}, ambient, spec, 10.0f);
+        return lit(colour, {-hx / (2 * e) * 1.4f, -hy / (2 * e) * 1.4f, 1.0f}, ambient, specular, 10.0f);
     });
 }
 
@@ -79,7 +79,7 @@ struct Facet {
     std::vector<float> x, y;   // model coordinates, nose towards -y, pixels
     V3 normal;                 // model space
     RGBA colour;
-    float spec;
+    float specular;
     bool dome;                 // normal bulges from the facet's centre (canopy)
 };
 
@@ -168,7 +168,7 @@ Image shipFrame(int heading, int frame) {
                 toModel(px, py, x, y);
                 n = {(x - mx) / 1.8f, (y - my) / 3.0f, 1.0f};
             }
-            return lit(f.colour, rotateZ(n, a), 0.42f, f.spec, f.dome ? 24.0f : 14.0f);
+            return lit(f.colour, rotateZ(n, a), 0.42f, f.specular, f.dome ? 24.0f : 14.0f);
         });
     }
     return finishSprite(r.resolve(0.45f), rgb(0x0A1224));
@@ -194,29 +194,29 @@ struct Crater {
 
 } // namespace
 
-static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
+static Image paintRock(int w, int h, const RockSpec& rock, int frame) {
     // The strip steps on every game frame, so the rock rocks back and forth by
     // small turns instead of spinning a full revolution in four frames, which
     // would only flicker.
     static const int WOBBLE[4] = {0, 1, 2, 1};
-    const float angle = spec.turn * float(WOBBLE[frame & 3]);
-    Rng rng(spec.seed);
+    const float angle = rock.turn * float(WOBBLE[frame & 3]);
+    Rng rng(rock.seed);
     float amp[6], phase[6];
     for (int k = 0; k < 6; ++k) {
         amp[k] = rng.range(0.03f, 0.10f) / (1.0f + 0.35f * float(k));
         phase[k] = rng.range(0, 2 * PI);
     }
     std::vector<Crater> craters;
-    for (int i = 0; i < spec.craters; ++i) {
+    for (int i = 0; i < rock.craters; ++i) {
         const float ang = rng.range(0, 2 * PI), dist = std::sqrt(rng.uniform()) * 0.7f;
         craters.push_back({std::cos(ang) * dist, std::sin(ang) * dist, rng.range(0.09f, 0.22f)});
     }
     const float cx = float(w) / 2, cy = float(h) / 2, ca = std::cos(angle), sa = std::sin(angle);
-    const float scale = std::fmin(spec.rx, spec.ry);
+    const float scale = std::fmin(rock.rx, rock.ry);
     const auto radius = [&](float phi) {
         float r = 0.86f;
         for (int k = 0; k < 6; ++k) r += amp[k] * std::cos(float(k + 2) * phi + phase[k]);
-        r += 0.05f * noise2(std::cos(phi) * 2.5f, std::sin(phi) * 2.5f, spec.seed + 7);
+        r += 0.05f * noise2(std::cos(phi) * 2.5f, std::sin(phi) * 2.5f, rock.seed + 7);
         return r;
     };
     // Height in units of the smaller half extent, model coordinates normalised.
@@ -224,7 +224,7 @@ static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
         const float d = std::sqrt(u * u + v * v), phi = std::atan2(v, u);
         const float s = d / radius(phi);
         float hgt = std::sqrt(std::fmax(0.0f, 1 - s * s)) * 0.9f;
-        hgt += 0.07f * fbm2(u * 3.0f, v * 3.0f, 4, spec.seed + 11);
+        hgt += 0.07f * fbm2(u * 3.0f, v * 3.0f, 4, rock.seed + 11);
         inCrater = false;
         for (const Crater& c : craters) {
             const float q = std::sqrt((u - c.u) * (u - c.u) + (v - c.v) * (v - c.v)) / c.r;
@@ -241,7 +241,7 @@ static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
     Raster r(w, h, 3);
     r.fillAll([&](float px, float py) {
         const float dx = px - cx, dy = py - cy;
-        const float mx = (dx * ca + dy * sa) / spec.rx, my = (-dx * sa + dy * ca) / spec.ry;
+        const float mx = (dx * ca + dy * sa) / rock.rx, my = (-dx * sa + dy * ca) / rock.ry;
         const float d = std::sqrt(mx * mx + my * my);
         if (d >= radius(std::atan2(my, mx))) return RGBA{};
         bool crater = false, dummy = false;
@@ -250,10 +250,10 @@ static Image paintRock(int w, int h, const RockSpec& spec, int frame) {
         const float hy = (height(mx, my + e, dummy) - height(mx, my - e, dummy)) / (2 * e);
         height(mx, my, crater);
         // Slopes back to pixels: the model axes are stretched by the half extents.
-        V3 n = {-hx * scale / spec.rx, -hy * scale / spec.ry, 1.0f};
+        V3 n = {-hx * scale / rock.rx, -hy * scale / rock.ry, 1.0f};
         n = rotateZ(n, angle);
-        const float tone = fbm2(mx * 2.2f + 3.1f, my * 2.2f, 3, spec.seed + 23);
-        RGBA base = tone > 0.05f ? mix(spec.mid, spec.light, clamp01(tone * 3)) : mix(spec.mid, spec.dark, clamp01(-tone * 3));
+        const float tone = fbm2(mx * 2.2f + 3.1f, my * 2.2f, 3, rock.seed + 23);
+        RGBA base = tone > 0.05f ? mix(rock.mid, rock.light, clamp01(tone * 3)) : mix(rock.mid, rock.dark, clamp01(-tone * 3));
         if (crater) base = scaled(base, 0.8f);
         return lit(base, n, 0.22f, 0.12f, 6.0f);
     });
