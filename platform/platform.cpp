@@ -360,14 +360,20 @@ int desktopHeight() { return DEVICE_HEIGHT; }
 // Application
 // ---------------------------------------------------------------------------
 
+// A second application object (a test that wraps the entry function) shares
+// the Qt application of the first and leaves it alone when destroyed.
 PlatformApplication::PlatformApplication(int& argc, char** argv) {
-    if (!QApplication::instance())
+    if (!QCoreApplication::instance()) {
         application = new QApplication(argc, argv);
+        ownsApplication_ = true;
+    }
 }
 
 PlatformApplication::~PlatformApplication() {
-    delete application;
-    application = nullptr;
+    if (ownsApplication_) {
+        delete application;
+        application = nullptr;
+    }
 }
 
 int PlatformApplication::exec() {

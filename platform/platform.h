@@ -99,6 +99,9 @@ public:
     static void showMainWidget(DeviceWidget* w, bool noMaximize);
     static void grabKeyboard();            // a desktop has no hardware keys: records the request only
     static int keyboardGrabs();            // how many grab requests were made (tests)
+
+private:
+    bool ownsApplication_ = false;         // this object made the Qt application
 };
 
 // Installation directory, ending in a slash: $QPEDIR when set (a slash is added

@@ -62,6 +62,8 @@ void runUntilThePlatformQuits(const std::string& root, const std::string& home) 
         _exit(2);
     if (theWidget || backBuffer || titlePicture || shipSprites[0] || smallRocks[11])
         _exit(3);
+    if (!QCoreApplication::instance())
+        _exit(5);  // the entry function's application object took the test's Qt application
     // The frames ran on the real timer and reached the screen.
     const uint8_t* fb = deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
     if (uint16_t(fb[0] | fb[1] << 8) != testPictureColour(6))
