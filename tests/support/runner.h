@@ -28,6 +28,9 @@ std::string buildDataRoot();
 // Removed when the process ends normally.
 std::string makeTempDir(const char* what);
 
+// The whole contents of a file ("" when it cannot be read).
+std::string readTextFile(const std::string& path);
+
 class HeadlessRunner {
 public:
     // `qpeRoot`: installation directory holding lib/corvusraiders_demo.

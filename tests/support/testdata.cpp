@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -94,4 +95,11 @@ std::string makeTestDataRoot() {
 
 std::string buildDataRoot() {
     return std::filesystem::weakly_canonical(std::string(CORVUS_BIN_DIR) + "/..").string() + "/";
+}
+
+std::string readTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
