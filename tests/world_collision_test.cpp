@@ -1,10 +1,12 @@
 // Contacts and their outcomes: test boxes, tie-breaks, the rock family tree,
 // the carrier and the boss, the lost ship, and the score rules they drive.
-#include "world_fixture.h"
+#include <cmath>
+
+#include "support/world_fixture.h"
 
 namespace {
 
-using Collisions = World;
+using Collisions = WorldTest;
 
 TEST_F(Collisions, BoxesAreClosedShrunkByMarginsAndTruncatedTowardZero) {
     Sprite* s = shipSprites[0];

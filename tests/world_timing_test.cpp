@@ -4,7 +4,11 @@
 #include <atomic>
 #include <new>
 
-#include "world_fixture.h"
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "support/world_fixture.h"
 
 // Counting allocator: every operator new of the program is counted while
 // `counting` is set.
@@ -23,7 +27,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-using Timing = World;
+using Timing = WorldTest;
 
 // Fills each sheet so that a drawn pixel tells which sheet and sheet row it came from.
 void markSheets() {
@@ -254,7 +258,7 @@ TEST_F(Timing, ShieldDrainsRechargesWarnsAndFlashes) {
 TEST_F(Timing, CarrierScheduleAndPowerUpLifetime) {
     // No carrier while three or fewer rocks remain.
     emptyField();
-    invulnerable();
+    protect();
     rocksLeft = 3;
     step(2000);
     EXPECT_FALSE(bonusCarrier->active);
@@ -262,7 +266,7 @@ TEST_F(Timing, CarrierScheduleAndPowerUpLifetime) {
 
     setupLevel();
     emptyField();
-    invulnerable();
+    protect();
     rocksLeft = 12;  // keep carriers coming although no rock is on the screen
     const int32_t firstDelay = powerUpTable[0].appearDelay;
     while (!bonusCarrier->active) step();
@@ -299,7 +303,7 @@ TEST_F(Timing, BossWarpsInAtFrameSixAndFiresOnlyWhenAlive) {
     level = 6;
     setupLevel();
     emptyField();
-    invulnerable();
+    protect();
     rocksLeft = 2;  // no carrier in the way
     const int32_t appear = boss.bossAppearTime;
     while (!bossWarp->active) step();
