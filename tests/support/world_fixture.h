@@ -23,7 +23,6 @@ public:
     static inline int64_t nowMs = 0;  // ms; what the game's time source reads
     static int64_t clock() { return nowMs; }
 
-protected:
     static void SetUpTestSuite() {
         static const bool created = (allocateBuffers(), createSprites(), buildDirectionTables(), true);
         (void)created;
