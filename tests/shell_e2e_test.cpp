@@ -9,91 +9,70 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/runner.h"
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
     const std::string root = makeTempDir("empty");
-    const std::string errPath = root + "stderr.txt";
-    const std::string command = "env QPEDIR='" + root +
-                                "' QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" +
-                                root + "' timeout 20 '" CORVUS_BIN_DIR "/corvusraiders' 2>'" +
-                                errPath + "'";
+    const std::string command =
+        "env QPEDIR='" + root +
+        "' QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + root +
+        "' timeout 20 '" CORVUS_BIN_DIR "/corvusraiders' 2>'" + root + "stderr.txt'";
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-
-    const std::string err = readFile(errPath);
-    const size_t background = err.find("CorvusRaiders: Failure to load background image\n");
+    // The background box, then one fatal box and nothing of the set-up after it.
+    const std::string err = readTextFile(root + "stderr.txt");
     const size_t title = err.find("Fatal Error: Error loading title image\n");
-    ASSERT_NE(background, std::string::npos) << err;
     ASSERT_NE(title, std::string::npos) << err;
-    EXPECT_LT(background, title);
-    // Exactly one fatal box: nothing of the set-up runs after it.
+    EXPECT_LT(err.find("CorvusRaiders: Failure to load background image\n"), title) << err;
     EXPECT_EQ(err.find("Fatal Error", title + 1), std::string::npos) << err;
 }
 
 // Runs the real entry function with the real timer and lets the platform end
 // the event loop after a while; the teardown must then leave nothing behind.
-void runUntilThePlatformQuits(const std::string& root, const std::string& home) {
+void runUntilThePlatformQuits(const std::string& root) {
     setenv("QPEDIR", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
     static int argc = 1;
     static char name[] = "corvusraiders";
     static char* argv[] = {name, nullptr};
-    PlatformApplication outer(argc, argv);  // lets the test schedule the quit
+    PlatformApplication outer(argc, argv); // lets the test schedule the quit
     QTimer::singleShot(400, [] { QCoreApplication::quit(); });
     const int rc = corvusMain(argc, argv);
-    if (rc != 0)
-        _exit(2);
-    if (theWidget || backBuffer || titlePicture || shipSprites[0] || smallRocks[11])
-        _exit(3);
-    if (!QCoreApplication::instance())
-        _exit(5);  // the entry function's application object took the test's Qt application
+    const bool tornDown =
+        !theWidget && !backBuffer && !titlePicture && !shipSprites[0] && !smallRocks[11];
     // The frames ran on the real timer and reached the screen.
     const uint8_t* fb = deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
-    if (uint16_t(fb[0] | fb[1] << 8) != testPictureColour(6))
-        _exit(4);
-    _exit(42);
+    const bool shown = uint16_t(fb[0] | fb[1] << 8) == testPictureColour(6);
+    // The test's Qt application outlives the entry function's own.
+    _exit(rc == 0 && tornDown && shown && QCoreApplication::instance() ? 42 : 1);
 }
 
 TEST(Executable, PlatformQuitRunsTheTeardownAndReturnsZero) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    const std::string root = makeTestDataRoot();
-    const std::string home = makeTempDir("config");
-    EXPECT_EXIT(runUntilThePlatformQuits(root, home), ::testing::ExitedWithCode(42), "");
+    EXPECT_EXIT(runUntilThePlatformQuits(makeTestDataRoot()), ::testing::ExitedWithCode(42), "");
 }
 
 // Title -> menu -> exit screen -> end of the process, checked on the screen.
 void playToTheExit(const std::string& home) {
     HeadlessRunner runner(makeTestDataRoot(), 2024, home);
+    const uint16_t dimTitle = dimPixel(testPictureColour(6), DIM_FACTOR);
     runner.frames(10);
     if (runner.screenPixel(2, 300) != testPictureColour(6))
         _exit(3);
     runner.pressKey(Qt::Key_Return);
     runner.frames(2);
-    if (gameState != STATE_MENU ||
-        runner.screenPixel(2, 300) != dimPixel(testPictureColour(6), DIM_FACTOR) ||
+    if (gameState != STATE_MENU || runner.screenPixel(2, 300) != dimTitle ||
         runner.screenPixel(2, 100) != testPictureColour(9))
         _exit(4);
     runner.pressKey(Qt::Key_Escape);
     runner.frames(2);
     if (gameState != STATE_EXITING || runner.screenPixel(2, 150) != testPictureColour(7) ||
-        runner.screenPixel(2, 300) != dimPixel(testPictureColour(6), DIM_FACTOR))
+        runner.screenPixel(2, 300) != dimTitle)
         _exit(5);
     runner.frames(200);
     _exit(6);  // the exit screen should have ended the process by now
@@ -108,8 +87,7 @@ TEST(EndToEnd, FromTheTitleToTheExitScreenAndTheSavedSettings) {
     const std::string home = getenv("CORVUS_E2E_HOME");
     EXPECT_EXIT(playToTheExit(home), ::testing::ExitedWithCode(0), "");
 
-    const std::string settings = readFile(home + "corvusraiders/corvusraiders.conf");
-    ASSERT_FALSE(settings.empty());
+    const std::string settings = readTextFile(home + "corvusraiders/corvusraiders.conf");
     EXPECT_NE(settings.find("[registry]"), std::string::npos) << settings;
     for (const char* key : {"hiscore", "music_volume", "sfx_volume", "track", "key_left",
                             "key_right", "key_thrust", "key_fire", "key_pause", "key_shields"})

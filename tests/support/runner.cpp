@@ -1,9 +1,7 @@
 // Headless runner: the whole program under a controlled clock and timer, with
 // events sent through the host window exactly as a desktop would send them.
 #include <cstdlib>
-#include <filesystem>
 
-#include "audio/audio.h"
 #include "support/runner.h"
 #include "ui/ui.h"
 
@@ -15,29 +13,29 @@ constexpr int64_t FRAME_MS = 20;
 int64_t manualNow = CLOCK_START;
 int64_t manualClock() { return manualNow; }
 
-PlatformApplication* application = nullptr;
+} // namespace
 
-void ensureApplication() {
+void ensureTestApplication() {
+    // Never deleted: Qt must not be torn down by static destructors.
+    static PlatformApplication* application = nullptr;
     if (application)
         return;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
     static char name[] = "corvus_test";
     static char* argv[] = {name, nullptr};
     application = new PlatformApplication(argc, argv);
 }
 
-} // namespace
-
 HeadlessRunner::HeadlessRunner(const std::string& qpeRoot, uint32_t seed,
                                const std::string& configHome) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("QPEDIR", qpeRoot.c_str(), 1);
     configHome_ = configHome.empty() ? makeTempDir("config") : configHome;
     if (configHome_.back() != '/')
         configHome_ += '/';
     setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
-    ensureApplication();
+    ensureTestApplication();
 
     manualNow = CLOCK_START;
     setTimeSource(manualClock);

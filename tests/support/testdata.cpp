@@ -1,12 +1,10 @@
-// Picture files and temporary folders for tests.
+// Picture files, temporary folders and file reading for tests.
 #include <QBuffer>
 #include <QImage>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -37,17 +35,13 @@ const PictureSpec TEST_PICTURES[10] = {
 std::string tempBase;
 
 void removeTempBase() {
-    if (!tempBase.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(tempBase, ec);
-    }
+    std::error_code ec;
+    std::filesystem::remove_all(tempBase, ec);
 }
 
 } // namespace
 
 std::string makeTempDir(const char* what) {
-    static std::mutex lock;
-    std::lock_guard<std::mutex> guard(lock);
     if (tempBase.empty()) {
         std::string pattern = (std::filesystem::temp_directory_path() / "corvus-test-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
@@ -62,17 +56,14 @@ std::string makeTempDir(const char* what) {
 }
 
 uint16_t testPictureColour(int file) {
-    if (file < 1 || file > 9)
-        return 0;
-    return colourRule(0xff000000u | TEST_PICTURES[file].rgb);
+    return file < 1 || file > 9 ? 0 : colourRule(0xff000000u | TEST_PICTURES[file].rgb);
 }
 
 std::string makeTestDataRoot() {
     const std::string root = makeTempDir("data");
     const std::string data = root + "lib/corvusraiders_demo/";
     std::filesystem::create_directories(data);
-    // Encoded once per process; later roots get the same bytes.
-    static QByteArray encoded[10];
+    static QByteArray encoded[10];  // encoded once per process
     for (int file = 1; file <= 9; ++file) {
         if (encoded[file].isEmpty()) {
             const PictureSpec& p = TEST_PICTURES[file];
@@ -82,13 +73,9 @@ std::string makeTestDataRoot() {
             buffer.open(QIODevice::WriteOnly);
             image.save(&buffer, "PNG");
         }
-        const std::string path = data + "pp" + std::to_string(file);
-        std::ofstream out(path, std::ios::binary);
-        out.write(encoded[file].constData(), encoded[file].size());
-        if (!out) {
-            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        std::ofstream out(data + "pp" + std::to_string(file), std::ios::binary);
+        if (!out.write(encoded[file].constData(), encoded[file].size()))
             std::abort();
-        }
     }
     return root;
 }
