@@ -1,202 +1,94 @@
 // Back-buffer primitives: dimming, lines, rectangles and the colour-keyed
-// copies (pictures and sprites), the latter checked against plain loops.
+// copy, the latter checked against a plain one-pixel-at-a-time loop.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <vector>
 
-#include "game/sprite.h"
 #include "gfx/gfx.h"
 
 namespace {
 
-constexpr uint16_t BACKGROUND = 0x5555;
+constexpr uint16_t BG = 0x5555;
+using Buffer = std::vector<uint16_t>;
+using Changes = std::map<int, int>; // position y * 240 + x -> new value
 
-std::vector<uint16_t> screen(uint16_t fill = BACKGROUND) {
-    return std::vector<uint16_t>(SCREEN_PIXELS, fill);
+// Runs `draw` on a screen of background and returns what it changed.
+template <typename Draw> Changes changes(Draw draw) {
+    Buffer buf(SCREEN_PIXELS, BG);
+    draw(buf.data());
+    Changes c;
+    for (int i = 0; i < SCREEN_PIXELS; ++i)
+        if (buf[i] != BG) c[i] = buf[i];
+    return c;
 }
 
-int countNot(const std::vector<uint16_t>& buf, uint16_t v) {
-    int n = 0;
-    for (uint16_t p : buf)
-        n += p != v;
-    return n;
-}
+TEST(DimPixel, KnownValuesAndEveryPixelAtEveryFactor) {
+    const int known[][3] = {{0xFFFF, DIM_FACTOR, 0x9CF3}, {0xF800, DIM_FACTOR, 0x9800},
+                            {0x07E0, DIM_FACTOR, 0x04E0}, {0x001F, DIM_FACTOR, 0x0013},
+                            {0x1234, 32, 0x1234},         {0xFFFF, 0, 0}};
+    for (const auto& k : known)
+        EXPECT_EQ(dimPixel(uint16_t(k[0]), k[1]), k[2]) << std::hex << k[0] << " " << k[1];
 
-TEST(DimPixel, KnownValuesAndIdentities) {
-    EXPECT_EQ(dimPixel(0xFFFF, DIM_FACTOR), 0x9CF3);
-    EXPECT_EQ(dimPixel(0xF800, DIM_FACTOR), 0x9800);
-    EXPECT_EQ(dimPixel(0x07E0, DIM_FACTOR), 0x04E0);
-    EXPECT_EQ(dimPixel(0x001F, DIM_FACTOR), 0x0013);
-}
-
-TEST(DimPixel, MatchesPerChannelScalingForEveryPixelAndFactor) {
-    for (int factor = 0; factor <= 32; ++factor) {
+    // The single-multiplication trick against per-channel scaling.
+    for (int factor = 0; factor <= 32; ++factor)
         for (int p = 0; p <= 0xFFFF; ++p) {
-            int r = (p >> 11) * factor / 32;
-            int g = ((p >> 5) & 63) * factor / 32;
-            int b = (p & 31) * factor / 32;
-            uint16_t want = uint16_t((r << 11) | (g << 5) | b);
-            ASSERT_EQ(dimPixel(uint16_t(p), factor), want) << "pixel " << p << " factor " << factor;
+            const int r = (p >> 11) * factor / 32, g = ((p >> 5) & 63) * factor / 32,
+                      b = (p & 31) * factor / 32;
+            ASSERT_EQ(dimPixel(uint16_t(p), factor), (r << 11) | (g << 5) | b)
+                << "pixel " << p << " factor " << factor;
         }
-    }
-    EXPECT_EQ(dimPixel(0x1234, 32), 0x1234);
-    EXPECT_EQ(dimPixel(0xFFFF, 0), 0);
 }
 
-TEST(DimBuffer, CoversTheWholeFrame) {
-    std::vector<uint16_t> src(SCREEN_PIXELS), dst = screen(1);
-    for (int i = 0; i < SCREEN_PIXELS; ++i)
-        src[i] = uint16_t(i * 2654435761u >> 16);
-    dimBuffer(dst.data(), src.data(), DIM_FACTOR);
-    for (int i = 0; i < SCREEN_PIXELS; ++i)
-        ASSERT_EQ(dst[i], dimPixel(src[i], DIM_FACTOR)) << i;
-}
-
-TEST(Lines, LengthCountsPixelsAfterTheFirst) {
-    auto buf = screen();
-    drawHLine(10, 5, 0, 0xF800, buf.data());
-    EXPECT_EQ(countNot(buf, BACKGROUND), 1);
-    EXPECT_EQ(buf[5 * 240 + 10], 0xF800);
-
-    buf = screen();
-    drawHLine(10, 5, -1, 0xF800, buf.data());
-    EXPECT_EQ(countNot(buf, BACKGROUND), 0);
-
-    buf = screen();
-    drawHLine(0, 319, 239, 0x07E0, buf.data()); // last full row
-    EXPECT_EQ(countNot(buf, BACKGROUND), 240);
-    EXPECT_EQ(buf[SCREEN_PIXELS - 1], 0x07E0);
-
-    // No clipping: a line past the row's end carries on in the next row.
-    buf = screen();
-    drawHLine(238, 0, 3, 0x001F, buf.data());
-    EXPECT_EQ(buf[238], 0x001F);
-    EXPECT_EQ(buf[240], 0x001F);
-    EXPECT_EQ(buf[241], 0x001F);
-    EXPECT_EQ(buf[242], BACKGROUND);
-}
-
-TEST(Lines, RowLengthFollowsTheWidgetWidth) {
-    auto buf = screen();
-    int32_t saved = widgetWidth;
+TEST(Primitives, LinesRectanglesAndTheColourKey) {
+    // A line's length counts the pixels after the first.
+    EXPECT_EQ(changes([](uint16_t* t) {
+                  drawHLine(10, 5, 0, 0xF800, t);
+                  drawHLine(10, 6, -1, 0xF800, t);
+              }),
+              (Changes{{5 * 240 + 10, 0xF800}}));
+    // Rows are as long as the widget.
+    const int32_t savedWidth = widgetWidth;
     widgetWidth = 100;
-    drawHLine(3, 2, 1, 0xFFFF, buf.data());
-    widgetWidth = saved;
-    EXPECT_EQ(buf[203], 0xFFFF);
-    EXPECT_EQ(buf[204], 0xFFFF);
-    EXPECT_EQ(countNot(buf, BACKGROUND), 2);
-}
-
-TEST(Rectangles, RightColumnIncludedBottomRowExcluded) {
-    auto buf = screen();
-    fillRect(10, 10, 20, 15, 0x1234, buf.data());
-    EXPECT_EQ(countNot(buf, BACKGROUND), 11 * 5);
-    for (int y = 10; y < 15; ++y)
-        for (int x = 10; x <= 20; ++x)
-            ASSERT_EQ(buf[y * 240 + x], 0x1234) << x << "," << y;
-    EXPECT_EQ(buf[15 * 240 + 10], BACKGROUND);
-    EXPECT_EQ(buf[10 * 240 + 21], BACKGROUND);
-
-    buf = screen();
-    fillRect(10, 10, 20, 10, 0x1234, buf.data());
-    fillRect(10, 12, 20, 11, 0x1234, buf.data());
-    EXPECT_EQ(countNot(buf, BACKGROUND), 0);
-}
-
-TEST(Blit, TransparentPictureChangesNothingAndPixelsAreReadStraightThrough) {
-    auto buf = screen();
-    Picture empty{30, 20};
-    std::vector<uint16_t> zeros(30 * 20, 0);
-    EXPECT_TRUE(blitPicture(&empty, 5, 5, zeros.data(), buf.data()));
-    EXPECT_EQ(countNot(buf, BACKGROUND), 0);
-
-    Picture small{3, 2};
+    EXPECT_EQ(changes([](uint16_t* t) { drawHLine(3, 2, 1, 7, t); }),
+              (Changes{{203, 7}, {204, 7}}));
+    widgetWidth = savedWidth;
+    // Right column included, bottom row excluded; no rows when bottom <= top.
+    EXPECT_EQ(changes([](uint16_t* t) {
+                  fillRect(10, 10, 12, 12, 9, t);
+                  fillRect(50, 50, 60, 50, 9, t);
+              }),
+              (Changes{{2410, 9}, {2411, 9}, {2412, 9}, {2650, 9}, {2651, 9}, {2652, 9}}));
+    // Only 0 is transparent; pixels are read in rows without gaps.
+    const Picture small{3, 2};
     const uint16_t pix[6] = {1, 0, 3, 4, 0x0001, 0};
-    EXPECT_TRUE(blitPicture(&small, 237, 318, pix, buf.data()));
-    EXPECT_EQ(buf[318 * 240 + 237], 1);
-    EXPECT_EQ(buf[318 * 240 + 238], BACKGROUND);
-    EXPECT_EQ(buf[318 * 240 + 239], 3);
-    EXPECT_EQ(buf[319 * 240 + 237], 4);
-    EXPECT_EQ(buf[319 * 240 + 238], 0x0001);
-    EXPECT_EQ(buf[319 * 240 + 239], BACKGROUND);
+    EXPECT_EQ(changes([&](uint16_t* t) { EXPECT_TRUE(blitPicture(&small, 237, 318, pix, t)); }),
+              (Changes{{318 * 240 + 237, 1},
+                       {318 * 240 + 239, 3},
+                       {319 * 240 + 237, 4},
+                       {319 * 240 + 238, 1}}));
 }
 
-// Random contents with about half the pixels transparent.
-void randomFill(std::vector<uint16_t>& v, std::mt19937& rng) {
-    for (uint16_t& p : v)
-        p = (rng() & 1) ? uint16_t(rng()) : 0;
-}
-
-TEST(KeyedCopies, RowCopyMatchesThePlainLoopForEveryLengthAndAlignment) {
+// keyedCopyRow works eight pixels at a time: every length and alignment
+// against the plain loop, about half the pixels transparent.
+TEST(KeyedCopy, MatchesThePlainLoopOnRandomData) {
     std::mt19937 rng(3);
-    std::vector<uint16_t> src(80), dst(80), want;
-    for (int offset = 0; offset < 8; ++offset) {
+    auto randomFill = [&](Buffer& v) {
+        for (uint16_t& p : v)
+            p = (rng() & 1) ? uint16_t(rng()) : 0;
+    };
+    Buffer src(80), dst(80), want;
+    for (int offset = 0; offset < 8; ++offset)
         for (int n = 0; n <= 64; ++n) {
-            randomFill(src, rng);
-            randomFill(dst, rng);
+            randomFill(src);
+            randomFill(dst);
             want = dst;
-            for (int i = 0; i < n; ++i)
-                if (src[offset + i] != 0) want[offset + i] = src[offset + i];
+            for (int i = offset; i < offset + n; ++i)
+                if (src[i] != 0) want[i] = src[i];
             keyedCopyRow(dst.data() + offset, src.data() + offset, n);
             ASSERT_EQ(dst, want) << "length " << n << " offset " << offset;
         }
-    }
-}
-
-TEST(KeyedCopies, BlitMatchesThePlainLoopOnRandomData) {
-    std::mt19937 rng(99);
-    for (int round = 0; round < 200; ++round) {
-        Picture pic{int32_t(1 + rng() % 240), int32_t(1 + rng() % 100)};
-        int x = int(rng() % (241 - pic.width));
-        int y = int(rng() % (321 - pic.height));
-        std::vector<uint16_t> pix(size_t(pic.width) * pic.height);
-        randomFill(pix, rng);
-        std::vector<uint16_t> got(SCREEN_PIXELS), want;
-        randomFill(got, rng);
-        want = got;
-
-        blitPicture(&pic, x, y, pix.data(), got.data());
-        size_t k = 0;
-        for (int r = 0; r < pic.height; ++r)
-            for (int c = 0; c < pic.width; ++c, ++k)
-                if (pix[k] != 0) want[(y + r) * 240 + x + c] = pix[k];
-        ASSERT_EQ(got, want) << "round " << round;
-    }
-}
-
-TEST(KeyedCopies, SpriteDrawMatchesAPerPixelClippedLoop) {
-    std::mt19937 rng(7);
-    const int sheetW = 300, sheetH = 200;
-    std::vector<uint16_t> sheet(size_t(sheetW) * sheetH);
-    for (int round = 0; round < 400; ++round) {
-        randomFill(sheet, rng);
-        Sprite s;
-        int w = 1 + int(rng() % 60), h = 1 + int(rng() % 40);
-        int frames = sheetW / (w + 1);
-        int rows = sheetH / (h + 1);
-        s.setup(sheetW, sheetH, int(rng() % rows), w, h, frames);
-        s.frame = int(rng() % frames);
-        s.x = float(int(rng() % 400) - 80) + float(rng() % 4) * 0.25f;
-        s.y = float(int(rng() % 480) - 80) + float(rng() % 4) * 0.25f;
-        std::vector<uint16_t> got(SCREEN_PIXELS), want;
-        randomFill(got, rng);
-        want = got;
-
-        EXPECT_TRUE(s.draw(sheet.data(), got.data()));
-        int sx = int(s.x), sy = int(s.y);
-        for (int r = 0; r < h; ++r) {
-            for (int c = 0; c < w; ++c) {
-                int X = sx + c, Y = sy + r;
-                if (X < 0 || X > 238 || Y < 0 || Y > 318) continue;
-                uint16_t p =
-                    sheet[size_t(s.sheetRow * (h + 1) + r) * sheetW + s.frame * (w + 1) + c];
-                if (p != 0) want[Y * 240 + X] = p;
-            }
-        }
-        ASSERT_EQ(got, want) << "round " << round << " at " << s.x << "," << s.y << " size " << w
-                             << "x" << h;
-    }
 }
 
 } // namespace

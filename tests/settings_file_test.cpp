@@ -1,161 +1,151 @@
-// Saved settings: defaults, the ten entries in their order, values taken as
-// they are, and the high score written on its own.
+// Saved settings and the settings file beneath them: where the file lives,
+// how entries are read, where new ones go, and that the file is replaced
+// whole and only when something changed.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "audio/audio.h"
 #include "game/game.h"
+#include "platform/config.h"
 #include "settings/settings.h"
+#include "support/runner.h"
 #include "ui/ui.h"
 
 namespace {
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 const KeyBindings DEFAULT_KEYS = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 
+// The ten entries as saveSettings() writes them, for the values given.
+std::string tenEntries(int hiscore, int music, int sfx, int track, const KeyBindings& k) {
+    return "hiscore = " + std::to_string(hiscore) + "\nmusic_volume = " + std::to_string(music) +
+           "\nsfx_volume = " + std::to_string(sfx) + "\ntrack = " + std::to_string(track) +
+           "\nkey_left = " + std::to_string(k.left) + "\nkey_right = " + std::to_string(k.right) +
+           "\nkey_thrust = " + std::to_string(k.thrust) + "\nkey_fire = " + std::to_string(k.fire) +
+           "\nkey_pause = " + std::to_string(k.pause) +
+           "\nkey_shields = " + std::to_string(k.shields) + "\n";
+}
+
+// Each test gets its own XDG_CONFIG_HOME and fresh globals.
 class SettingsFile : public ::testing::Test {
   protected:
-    std::string home, dir, path;
+    std::string home = makeTempDir("config");
+    std::string dir = home + "corvusraiders/";
+    std::string path = dir + "corvusraiders.conf";
 
     void SetUp() override {
-        char tmpl[] = "/tmp/corvus-settings-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        home = tmpl;
         setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-        dir = home + "/corvusraiders/";
-        path = dir + "corvusraiders.conf";
         keyBindings = DEFAULT_KEYS;
-        highScore = 0;
-        musicVolume = sfxVolume = musicTrack = -1;
-    }
-    void TearDown() override {
-        std::string cmd = "rm -rf '" + home + "'";
-        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        std::tie(highScore, musicVolume, sfxVolume, musicTrack) = std::make_tuple(0, -1, -1, -1);
     }
     void seed(const std::string& text) {
-        mkdir(dir.c_str(), 0700);
+        std::filesystem::create_directories(dir);
         std::ofstream(path) << text;
+    }
+    static ino_t inode(const std::string& p) {
+        struct stat st;
+        return stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
     }
 };
 
-TEST_F(SettingsFile, NoFileGivesDefaultsAndCreatesNothing) {
+TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
     EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(highScore, 35000);
-    EXPECT_EQ(musicVolume, 128);
-    EXPECT_EQ(sfxVolume, 128);
-    EXPECT_EQ(musicTrack, 2);
-    EXPECT_EQ(keyBindings.left, 0x1012);
-    EXPECT_EQ(keyBindings.right, 0x1014);
-    EXPECT_EQ(keyBindings.thrust, 0x1013);
-    EXPECT_EQ(keyBindings.fire, 0x20);
-    EXPECT_EQ(keyBindings.pause, 0x103a);
-    EXPECT_EQ(keyBindings.shields, 0x1015);
-    struct stat st;
-    EXPECT_NE(stat(path.c_str(), &st), 0);
-}
+    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
+              tenEntries(35000, 128, 128, 2, {0x1013, 0x1012, 0x1014, 0x1015, 0x20, 0x103a}));
+    EXPECT_FALSE(std::filesystem::exists(dir)); // reading creates nothing
 
-TEST_F(SettingsFile, SaveWritesTheTenEntriesInOrderAndLoadsThemBack) {
-    highScore = 48250;
-    musicVolume = 17;
-    sfxVolume = 255;
-    musicTrack = 2;
-    keyBindings = {'W', 'A', 'D', 'S', 'K', 'P'};
-    EXPECT_TRUE(saveSettings());
-    EXPECT_EQ(readFile(path), "[registry]\n"
-                              "hiscore = 48250\n"
-                              "music_volume = 17\n"
-                              "sfx_volume = 255\n"
-                              "track = 2\n"
-                              "key_left = 65\n"
-                              "key_right = 68\n"
-                              "key_thrust = 87\n"
-                              "key_fire = 75\n"
-                              "key_pause = 80\n"
-                              "key_shields = 83\n");
-
-    highScore = 0;
-    musicVolume = sfxVolume = musicTrack = 0;
-    keyBindings = DEFAULT_KEYS;
-    EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(highScore, 48250);
-    EXPECT_EQ(musicVolume, 17);
-    EXPECT_EQ(sfxVolume, 255);
-    EXPECT_EQ(keyBindings.thrust, 'W');
-    EXPECT_EQ(keyBindings.left, 'A');
-    EXPECT_EQ(keyBindings.right, 'D');
-    EXPECT_EQ(keyBindings.shields, 'S');
-    EXPECT_EQ(keyBindings.fire, 'K');
-    EXPECT_EQ(keyBindings.pause, 'P');
-}
-
-TEST_F(SettingsFile, HandEditedValuesUsedUnchangedOrReplacedByDefaults) {
-    seed("[registry]\n"
-         "hiscore = lots\n"
-         "music_volume = 300\n"
-         "sfx_volume = -4\n"
-         "track = 7\n"
-         "key_left = 99999999999999\n"
-         "key_fire = 70000\n");
-    keyBindings.left = 'Q'; // a missing or broken key keeps the binding it has
-    EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(highScore, 35000);
-    EXPECT_EQ(musicVolume, 300);
-    EXPECT_EQ(mixerVolume(musicVolume), 150);
-    EXPECT_EQ(sfxVolume, -4);
-    EXPECT_EQ(musicTrack, 7);
-    EXPECT_EQ(keyBindings.left, 'Q');
-    EXPECT_EQ(keyBindings.fire, 70000);
-    EXPECT_EQ(keyBindings.right, KEY_RIGHT);
-}
-
-TEST_F(SettingsFile, HighScoreAloneAndUnknownLinesKept) {
-    seed("# written by hand\n"
-         "[registry]\n"
-         "hiscore = 100\n"
-         "music_volume = 40\n"
-         "[elsewhere]\n"
-         "hiscore = 5\n");
-    highScore = 61000;
-    musicVolume = 1; // must not reach the file
+    EXPECT_EQ(Config("x", Config::User).path(), dir + "x.conf");
+    setenv("HOME", "/home/player", 1);
+    for (bool unset : {false, true}) {
+        unset ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", "", 1);
+        EXPECT_EQ(Config::userDirectory(), "/home/player/.config/corvusraiders/");
+    }
+    // Missing folders are made on the first write, private to the user.
+    setenv("XDG_CONFIG_HOME", (home + "deeper/still").c_str(), 1);
     EXPECT_TRUE(saveHighScore());
-    EXPECT_EQ(readFile(path), "# written by hand\n"
-                              "[registry]\n"
-                              "hiscore = 61000\n"
-                              "music_volume = 40\n"
-                              "[elsewhere]\n"
-                              "hiscore = 5\n");
+    const std::string made = home + "deeper/still/corvusraiders/";
+    EXPECT_EQ(readTextFile(made + "corvusraiders.conf"), "[registry]\nhiscore = 35000\n");
+    EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
+}
 
-    // Saving everything adds the missing entries to the group in order.
-    musicVolume = 40;
-    sfxVolume = 128;
-    musicTrack = 2;
+TEST_F(SettingsFile, TenEntriesSavedInOrderAndLoadedBack) {
+    const KeyBindings keys = {'W', 'A', 'D', 'S', 'K', 'P'};
+    std::tie(highScore, musicVolume, sfxVolume, musicTrack, keyBindings) =
+        std::make_tuple(48250, 17, 255, 2, keys);
     EXPECT_TRUE(saveSettings());
-    EXPECT_EQ(readFile(path), "# written by hand\n"
-                              "[registry]\n"
-                              "hiscore = 61000\n"
-                              "music_volume = 40\n"
-                              "sfx_volume = 128\n"
-                              "track = 2\n"
-                              "key_left = 4114\n"
-                              "key_right = 4116\n"
-                              "key_thrust = 4115\n"
-                              "key_fire = 32\n"
-                              "key_pause = 4154\n"
-                              "key_shields = 4117\n"
-                              "[elsewhere]\n"
-                              "hiscore = 5\n");
+    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(48250, 17, 255, 2, keys));
+    SetUp();
+    EXPECT_TRUE(loadSettings());
+    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
+              tenEntries(48250, 17, 255, 2, keys));
+}
+
+TEST_F(SettingsFile, HandEditedValuesTakenAsTheyAreOnlyWhenWholeNumbers) {
+    // A byte-order mark, spacing, Windows line ends, a repeated key and a
+    // second group; a key whose value is not a whole number keeps its binding.
+    seed("\xEF\xBB\xBF[registry]\r\nhiscore = lots\r\nmusic_volume = 300\n"
+         "sfx_volume   =   -4   \ntrack=7\ntrack = 8\nkey_left = 99999999999999\n"
+         "key_right = +5\nkey_thrust = 12abc\nkey_pause = 0x10\nkey_shields = 1.5\n"
+         "[other]\nkey_fire = 1\n[registry]\nkey_fire = 70000");
+    EXPECT_TRUE(loadSettings());
+    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
+              tenEntries(35000, 300, -4, 7, {KEY_UP, KEY_LEFT, 5, KEY_DOWN, 70000, KEY_F11}));
+}
+
+TEST_F(SettingsFile, NewEntriesJoinTheirGroupAndOtherLinesStay) {
+    const std::string head = "# by hand\n[registry]\nhiscore = 100\nmusic_volume = 40\n";
+    const std::string tail = "some junk line\n\n[elsewhere]\nhiscore = 5\n";
+    seed(head + tail);
+    highScore = 61000;
+    musicVolume = 1; // the high score is written on its own
+    EXPECT_TRUE(saveHighScore());
+    EXPECT_EQ(readTextFile(path),
+              "# by hand\n[registry]\nhiscore = 61000\nmusic_volume = 40\n" + tail);
+
+    std::tie(musicVolume, sfxVolume, musicTrack) = std::make_tuple(40, 128, 2);
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(readTextFile(path),
+              "# by hand\n[registry]\n" + tenEntries(61000, 40, 128, 2, DEFAULT_KEYS) + tail);
+}
+
+TEST_F(SettingsFile, ReplacedByRenameAndOnlyWhenAValueChanged) {
+    seed("[registry]\n" + tenEntries(100, 128, 128, 2, DEFAULT_KEYS));
+    const ino_t before = inode(path);
+    EXPECT_TRUE(loadSettings());
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(inode(path), before);
+
+    highScore = 101;
+    EXPECT_TRUE(saveSettings());
+    EXPECT_NE(inode(path), before);
+    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(101, 128, 128, 2, DEFAULT_KEYS));
+    using Files = std::filesystem::directory_iterator; // no temporary file left behind
+    EXPECT_EQ(std::distance(Files(dir), Files()), 1);
+}
+
+TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
+    const std::string old = "[registry]\nhiscore = 100\n";
+    seed(old);
+    highScore = 999;
+    // The folder takes no temporary file: its name is taken by a folder.
+    const std::string blocker = path + ".tmp-" + std::to_string(long(getpid()));
+    ASSERT_TRUE(std::filesystem::create_directory(blocker));
+    EXPECT_TRUE(saveHighScore());
+    EXPECT_EQ(readTextFile(path), old);
+    std::filesystem::remove(blocker);
+
+    // A settings "folder" that is a plain file cannot be created.
+    std::ofstream(home + "plain") << "x";
+    setenv("XDG_CONFIG_HOME", (home + "plain").c_str(), 1);
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(readTextFile(home + "plain"), "x");
 }
 
 } // namespace
