@@ -20,6 +20,15 @@ void copyScreen(const uint16_t* source) {
     std::memcpy(backBuffer, source, SCREEN_BYTES);
 }
 
+// The menu-like screens: a dimmed full-screen source under the menu panel,
+// the banner and the options panel.
+void composeMenuScreen(const uint16_t* dimmedSource) {
+    dimBuffer(backBuffer, dimmedSource, DIM_FACTOR);
+    blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
+    blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
+    drawOptions();
+}
+
 void composeFrame() {
     switch (gameState) {
     case STATE_TITLE:
@@ -27,17 +36,11 @@ void composeFrame() {
         blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
         break;
     case STATE_PAUSED:
-        dimBuffer(backBuffer, pauseSnapshot, DIM_FACTOR);
-        blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
-        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
-        drawOptions();
+        composeMenuScreen(pauseSnapshot);
         break;
     case STATE_MENU:
     case STATE_REDEFINE_KEYS:
-        dimBuffer(backBuffer, titlePixels, DIM_FACTOR);
-        blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
-        blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
-        drawOptions();
+        composeMenuScreen(titlePixels);
         break;
     case STATE_EXITING:
         // Saved on every exit-screen frame: the process may end on any of them.
@@ -86,18 +89,15 @@ void runFrame() {
     frameInProgress = false;
 }
 
-void presentFrame(uint8_t* fb, int orientation) {
-    if (orientation == 0) {
-        std::memcpy(fb, backBuffer, SCREEN_BYTES);
-        return;
-    }
-    if (orientation != 1 && orientation != 3)
-        return;
+namespace {
 
-    // Blocks of 2 x 2 pixels: two back-buffer rows are read a pixel pair at a
-    // time, and each pair of vertically adjacent pixels becomes one pair on a
-    // framebuffer row. In a 32-bit word the pixel at the lower address is the
-    // low half.
+// One quarter-turned copy in blocks of 2 x 2 pixels: two back-buffer rows are
+// read a pixel pair at a time, and each pair of vertically adjacent pixels
+// becomes one pixel pair on a framebuffer row. In a 32-bit word the pixel at
+// the lower address is the low half. Every back-buffer word is read once and
+// every framebuffer word written once.
+template <int ORIENTATION>
+void presentTurned(uint8_t* fb) {
     const int pairsPerRow = SCREEN_WIDTH / 2;  // 120
     for (int k = 0; k < SCREEN_HEIGHT / 2; ++k) {
         const uint16_t* rowA = backBuffer + (2 * k) * SCREEN_WIDTH;
@@ -108,7 +108,7 @@ void presentFrame(uint8_t* fb, int orientation) {
             std::memcpy(&b, rowB + 2 * j, sizeof b);
             uint32_t first, second;
             int firstOffset, secondOffset;
-            if (orientation == 1) {
+            if constexpr (ORIENTATION == 1) {
                 first = (a & 0xffffu) | (b << 16);
                 second = (a >> 16) | (b & 0xffff0000u);
                 firstOffset = ROT90_FIRST - TURNED_ROW_PAIR * j + PIXEL_PAIR * k;
@@ -122,5 +122,23 @@ void presentFrame(uint8_t* fb, int orientation) {
             std::memcpy(fb + firstOffset, &first, sizeof first);
             std::memcpy(fb + secondOffset, &second, sizeof second);
         }
+    }
+}
+
+} // namespace
+
+void presentFrame(uint8_t* fb, int orientation) {
+    switch (orientation) {
+    case 0:
+        std::memcpy(fb, backBuffer, SCREEN_BYTES);
+        break;
+    case 1:
+        presentTurned<1>(fb);
+        break;
+    case 3:
+        presentTurned<3>(fb);
+        break;
+    default:
+        break;  // upside down or unknown: the screen keeps what it showed
     }
 }
