@@ -67,6 +67,13 @@ public:
     Image resolve(float threshold = 0.5f) const;
     // Sample coordinates of an output-pixel position (pixel units, y down).
     float toPixel(int sampleIndex) const { return (float(sampleIndex) + 0.5f) / float(ss_); }
+    // Cuts a box of sample indices (inclusive) down to the raster.
+    void clampToRaster(int& x0, int& y0, int& x1, int& y1) const {
+        if (x0 < 0) x0 = 0;
+        if (y0 < 0) y0 = 0;
+        if (x1 >= width()) x1 = width() - 1;
+        if (y1 >= height()) y1 = height() - 1;
+    }
 
     // Calls `shade(px, py)` for every sample whose centre lies inside the
     // polygon (pixel coordinates) and paints the colour it returns.
@@ -90,10 +97,7 @@ template <class F> void Raster::fillPolygon(const float* xs, const float* ys, in
         minY = ys[i] < minY ? ys[i] : minY; maxY = ys[i] > maxY ? ys[i] : maxY;
     }
     int x0 = int(minX * ss_) - 1, x1 = int(maxX * ss_) + 1, y0 = int(minY * ss_) - 1, y1 = int(maxY * ss_) + 1;
-    if (x0 < 0) x0 = 0;
-    if (y0 < 0) y0 = 0;
-    if (x1 >= width()) x1 = width() - 1;
-    if (y1 >= height()) y1 = height() - 1;
+    clampToRaster(x0, y0, x1, y1);
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const float px = toPixel(x), py = toPixel(y);
@@ -104,10 +108,7 @@ template <class F> void Raster::fillPolygon(const float* xs, const float* ys, in
 template <class F> void Raster::fillDisc(float cx, float cy, float radius, F shade) {
     int x0 = int((cx - radius) * ss_) - 1, x1 = int((cx + radius) * ss_) + 1;
     int y0 = int((cy - radius) * ss_) - 1, y1 = int((cy + radius) * ss_) + 1;
-    if (x0 < 0) x0 = 0;
-    if (y0 < 0) y0 = 0;
-    if (x1 >= width()) x1 = width() - 1;
-    if (y1 >= height()) y1 = height() - 1;
+    clampToRaster(x0, y0, x1, y1);
     for (int y = y0; y <= y1; ++y)
         for (int x = x0; x <= x1; ++x) {
             const float px = toPixel(x), py = toPixel(y);
