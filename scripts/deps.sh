@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build needs, only those that are missing.
 # Sourced by play.sh and test.sh; uses sudo when not run as root.
 set -euo pipefail
-CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev libgl-dev
+CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
                  libsdl1.2-dev libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev)
 missing=()
 for p in "${CORVUS_PACKAGES[@]}"; do
