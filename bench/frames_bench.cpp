@@ -90,45 +90,50 @@ std::vector<Sprite*> everySprite() {
     return all;
 }
 
+// The world's globals that a play frame changes, as raw blocks of memory.
+struct Block {
+    void* address;
+    size_t bytes;
+};
+#define WORLD_BLOCK(v) Block{&(v), sizeof(v)}
+const Block WORLD_BLOCKS[] = {
+    WORLD_BLOCK(gameState), WORLD_BLOCK(levelFrames), WORLD_BLOCK(rocksLeft),
+    WORLD_BLOCK(lives), WORLD_BLOCK(score), WORLD_BLOCK(shipDirection),
+    WORLD_BLOCK(levelBannerTimer), WORLD_BLOCK(highScoreMessageTimer),
+    WORLD_BLOCK(powerUpIconBlink), WORLD_BLOCK(levelEndTimer), WORLD_BLOCK(respawnDelay),
+    WORLD_BLOCK(gameOverTimer), WORLD_BLOCK(nextCarrierFrame), WORLD_BLOCK(powerUpEndFrame),
+    WORLD_BLOCK(powerUpIndex), WORLD_BLOCK(shieldFullFlash), WORLD_BLOCK(shieldEnergy),
+    WORLD_BLOCK(shipVelocityX), WORLD_BLOCK(shipVelocityY), WORLD_BLOCK(shotDistance),
+    WORLD_BLOCK(shieldsUp), WORLD_BLOCK(lowShieldWarned), WORLD_BLOCK(carrierFlying),
+    WORLD_BLOCK(powerUpRunning), WORLD_BLOCK(newHighScore), WORLD_BLOCK(boss),
+    WORLD_BLOCK(powerUpTable),
+};
+#undef WORLD_BLOCK
+
+// A saved world: every sprite and every block above.
 struct World {
     std::vector<Sprite*> sprites;
     std::vector<Sprite> copies;
-    GameState state;
-    int32_t frames, rocks, lives, score, direction, bannerTimer, messageTimer, blink;
-    int32_t levelEnd, respawn, gameOver, nextCarrier, powerUpEnd, powerUpIdx, flash;
-    float energy, shotDist[SHOT_SLOTS], vx, vy;
-    bool shields, warned, flying, running, newBest;
-    BossState bossRecord;
-    PowerUpEntry table[POWER_UP_ENTRIES];
+    std::vector<unsigned char> globals;
 
     void save() {
         sprites = everySprite();
         copies.clear();
         for (Sprite* s : sprites) copies.push_back(*s);
-        state = gameState; frames = levelFrames; rocks = rocksLeft; lives = ::lives;
-        score = ::score; direction = shipDirection; bannerTimer = levelBannerTimer;
-        messageTimer = highScoreMessageTimer; blink = powerUpIconBlink; levelEnd = levelEndTimer;
-        respawn = respawnDelay; gameOver = gameOverTimer; nextCarrier = nextCarrierFrame;
-        powerUpEnd = powerUpEndFrame; powerUpIdx = powerUpIndex; flash = shieldFullFlash;
-        energy = shieldEnergy; vx = shipVelocityX; vy = shipVelocityY;
-        std::memcpy(shotDist, shotDistance, sizeof shotDist);
-        shields = shieldsUp; warned = lowShieldWarned; flying = carrierFlying;
-        running = powerUpRunning; newBest = newHighScore; bossRecord = boss;
-        std::memcpy(table, powerUpTable, sizeof table);
+        globals.clear();
+        for (const Block& b : WORLD_BLOCKS) {
+            const auto* bytes = static_cast<const unsigned char*>(b.address);
+            globals.insert(globals.end(), bytes, bytes + b.bytes);
+        }
     }
 
     void restore() const {
         for (size_t i = 0; i < sprites.size(); ++i) *sprites[i] = copies[i];
-        gameState = state; levelFrames = frames; rocksLeft = rocks; ::lives = lives;
-        ::score = score; shipDirection = direction; levelBannerTimer = bannerTimer;
-        highScoreMessageTimer = messageTimer; powerUpIconBlink = blink; levelEndTimer = levelEnd;
-        respawnDelay = respawn; gameOverTimer = gameOver; nextCarrierFrame = nextCarrier;
-        powerUpEndFrame = powerUpEnd; powerUpIndex = powerUpIdx; shieldFullFlash = flash;
-        shieldEnergy = energy; shipVelocityX = vx; shipVelocityY = vy;
-        std::memcpy(shotDistance, shotDist, sizeof shotDist);
-        shieldsUp = shields; lowShieldWarned = warned; carrierFlying = flying;
-        powerUpRunning = running; newHighScore = newBest; boss = bossRecord;
-        std::memcpy(powerUpTable, table, sizeof table);
+        const unsigned char* from = globals.data();
+        for (const Block& b : WORLD_BLOCKS) {
+            std::memcpy(b.address, from, b.bytes);
+            from += b.bytes;
+        }
     }
 };
 
