@@ -167,6 +167,12 @@ void pauseGame() {
             Mix_Pause(effectChannels[n]);
 }
 
+void startNewGame() {
+    newGame();
+    setupLevel();
+    gameState = STATE_PLAYING;
+}
+
 void resumeGame() {
     gameState = resumeState;
     if (audioOpen)
@@ -199,9 +205,7 @@ void onKeyPress(int key) {
         if (key == KEY_ESCAPE) {
             gameState = STATE_EXITING;
         } else {
-            newGame();
-            setupLevel();
-            gameState = STATE_PLAYING;
+            startNewGame();
         }
         break;
     case STATE_REDEFINE_KEYS:

@@ -86,9 +86,7 @@ void handleMenuPen(GameState state, int x, int y) {
         return;
     }
     if (LOWER_LEFT_ITEM.contains(x, y) && state == STATE_MENU) {
-        newGame();
-        setupLevel();
-        gameState = STATE_PLAYING;
+        startNewGame();
         return;
     }
     if (LOWER_RIGHT_ITEM.contains(x, y) && state == STATE_MENU) {

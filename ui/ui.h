@@ -56,6 +56,7 @@ void startKeyRedefinition();
 // ---------------------------------------------------------------------------
 void pauseGame();      // freezes the current frame and silences the effects
 void resumeGame();     // back to resumeState with the effect volume restored
+void startNewGame();   // a fresh game on level 1, in play
 
 // Options panel geometry, in screen pixels; the panel drawing and the pen hit
 // areas use the same numbers.
