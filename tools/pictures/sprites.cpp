@@ -324,42 +324,39 @@ constexpr int BOSS_LIGHTS = 9;
 const float BOSS_LIGHT_X[BOSS_LIGHTS] = {-25, -19, -12, -5, 5, 12, 19, 25, 0};
 const float BOSS_LIGHT_Y[BOSS_LIGHTS] = {3, -8, -15, -19, -19, -15, -8, 3, -22};
 
-void shiftedPoly(const std::vector<float>& px, const std::vector<float>& py, std::vector<float>& xs,
-                 std::vector<float>& ys) {
-    xs.clear(); ys.clear();
+// One bevelled plate of the boss, given around the hull's centre.
+void bossPlate(Raster& r, const std::vector<float>& px, const std::vector<float>& py,
+               const RGBA& colour, float bevel, float ambient, float specular) {
+    std::vector<float> xs, ys;
     for (size_t i = 0; i < px.size(); ++i) {
         xs.push_back(BOSS_CX + px[i]);
         ys.push_back(BOSS_CY + py[i]);
     }
+    bevelPlate(r, xs, ys, colour, bevel, ambient, specular);
+}
+
+// A plate and its mirror image across the hull's centre line, left one first.
+void bossPlatePair(Raster& r, const std::vector<float>& px, const std::vector<float>& py,
+                   const RGBA& colour, float bevel, float ambient, float specular) {
+    bossPlate(r, px, py, colour, bevel, ambient, specular);
+    std::vector<float> mirrored = px;
+    for (float& v : mirrored) v = -v;
+    bossPlate(r, mirrored, py, colour, bevel, ambient, specular);
 }
 
 // The hull only, shared with the warp's materialising silhouette.
 void paintBossHull(Raster& r) {
-    std::vector<float> xs, ys;
-    const std::vector<float> outerX = {0, 10, 22, 29, 28, 20, 14, 9, 5, 0, -5, -9, -14, -20, -28, -29, -22, -10};
-    const std::vector<float> outerY = {-25, -21, -13, 0, 10, 8, 16, 29, 15, 17, 15, 29, 16, 8, 10, 0, -13, -21};
-    shiftedPoly(outerX, outerY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0x8C1832), 3.0f, 0.35f, 0.35f);
+    bossPlate(r, {0, 10, 22, 29, 28, 20, 14, 9, 5, 0, -5, -9, -14, -20, -28, -29, -22, -10},
+              {-25, -21, -13, 0, 10, 8, 16, 29, 15, 17, 15, 29, 16, 8, 10, 0, -13, -21},
+              rgb(0x8C1832), 3.0f, 0.35f, 0.35f);
     // Wing plates.
-    const std::vector<float> lwX = {-8, -20, -25, -24, -15}, lwY = {-16, -10, -1, 5, 4};
-    shiftedPoly(lwX, lwY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0xB02A5E), 2.0f, 0.35f, 0.4f);
-    std::vector<float> rwX = lwX;
-    for (float& v : rwX) v = -v;
-    shiftedPoly(rwX, lwY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0xB02A5E), 2.0f, 0.35f, 0.4f);
+    bossPlatePair(r, {-8, -20, -25, -24, -15}, {-16, -10, -1, 5, 4}, rgb(0xB02A5E), 2.0f, 0.35f,
+                  0.4f);
     // Carapace over the middle.
-    const std::vector<float> cX = {0, 8, 11, 7, 0, -7, -11, -8}, cY = {-20, -15, -2, 9, 12, 9, -2, -15};
-    shiftedPoly(cX, cY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0x6E1230), 3.0f, 0.35f, 0.5f);
+    bossPlate(r, {0, 8, 11, 7, 0, -7, -11, -8}, {-20, -15, -2, 9, 12, 9, -2, -15},
+              rgb(0x6E1230), 3.0f, 0.35f, 0.5f);
     // Prong tips.
-    const std::vector<float> pX = {9, 11, 9, 7}, pY = {20, 21, 29, 21};
-    shiftedPoly(pX, pY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0xD04080), 1.0f, 0.4f, 0.5f);
-    std::vector<float> pX2 = pX;
-    for (float& v : pX2) v = -v;
-    shiftedPoly(pX2, pY, xs, ys);
-    bevelPlate(r, xs, ys, rgb(0xD04080), 1.0f, 0.4f, 0.5f);
+    bossPlatePair(r, {9, 11, 9, 7}, {20, 21, 29, 21}, rgb(0xD04080), 1.0f, 0.4f, 0.5f);
 }
 } // namespace
 
