@@ -61,6 +61,19 @@ void runFrame();
 void setupResources();
 void shutdown();
 
+// The command line, read before anything of the platform exists. PLAY carries
+// the display choices on to the host window; every other action is answered
+// by answerCommandLine (help or version on standard output, status 0; a
+// refused argument and the usage line on standard error, status 2).
+struct CommandLine {
+    enum Action { PLAY, HELP, VERSION, REFUSE };
+    Action action = PLAY;
+    HostLaunch display;                      // --fullscreen, --scale N, --rotate DEGREES
+    char error[160] = {};                    // REFUSE: the line naming the refused argument
+};
+CommandLine parseCommandLine(int argc, char** argv);
+int answerCommandLine(const CommandLine& line);  // exit status; -1 for PLAY
+
 // Parts of setupResources that tests and tools use on their own.
 void allocateBuffers();                      // the eleven pixel arrays and nine records
 bool loadAllPictures();                      // false after the first fatal failure (tests)

@@ -95,7 +95,14 @@ bool initApplication() {
 }
 
 int corvusMain(int argc, char** argv) {
-    PlatformApplication app(argc, argv);
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (line.action != CommandLine::PLAY)
+        return answerCommandLine(line);
+    setHostLaunch(line.display);
+
+    // Every argument has been taken; the windowing system sees none of them.
+    int platformArgc = argc > 0 ? 1 : 0;
+    PlatformApplication app(platformArgc, argv);
     if (!initApplication()) {
         // Without its window the game cannot run at all; unlike the set-up
         // failures (which the player has seen in a box) this ends quietly with

@@ -31,6 +31,7 @@ QApplication* application = nullptr;
 int grabRequests = 0;
 MessageBoxHook messageBoxHook = nullptr;
 TimeSource timeSource = nullptr;
+HostLaunch hostLaunch;
 
 // Periodic timers of the device widgets. With the manual test timer the Qt
 // timers are never started and tick() fires them instead.
@@ -129,9 +130,11 @@ DeviceWidget::Host::Host(DeviceWidget* d, int rotation) : device(d), orientation
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(physicalWidth, physicalHeight);
 
-    // Start at the largest whole scale that fits the screen's free area.
-    int s = 1;
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    // Start at the chosen scale, or the largest whole scale that fits the
+    // screen's free area.
+    int s = hostLaunch.scale > 0 ? hostLaunch.scale : 1;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen && hostLaunch.scale <= 0) {
         const QRect avail = screen->availableGeometry();
         // Leave room for the window frame and title bar.
         constexpr int FRAME_ALLOWANCE = 64;  // pixels
@@ -139,6 +142,9 @@ DeviceWidget::Host::Host(DeviceWidget* d, int rotation) : device(d), orientation
                        physicalWidth, physicalHeight);
     }
     resize(physicalWidth * s, physicalHeight * s);
+    // Shown later by the game; it then opens on the whole monitor.
+    if (hostLaunch.fullScreen)
+        setWindowState(Qt::WindowFullScreen);
 }
 
 int DeviceWidget::Host::scale() const {
@@ -403,6 +409,10 @@ int PlatformApplication::keyboardGrabs() {
     return grabRequests;
 }
 
+void setHostLaunch(const HostLaunch& launch) {
+    hostLaunch = launch;
+}
+
 const char* qpeDir() {
     static std::string dir;
     const char* env = std::getenv("QPEDIR");
@@ -445,6 +455,8 @@ uint8_t* DirectPainter::frameBuffer() {
 }
 
 int DirectPainter::transformOrientation() {
+    if (hostLaunch.orientation >= 0)
+        return hostLaunch.orientation;
     const char* display = std::getenv("QWS_DISPLAY");
     if (!display || !std::strstr(display, "Transformed"))
         return 0;

@@ -104,6 +104,19 @@ private:
     bool ownsApplication_ = false;         // this object made the Qt application
 };
 
+// ---------------------------------------------------------------------------
+// Display choices made at launch (the command line). The entry function sets
+// them once, before the game window exists; the host window reads them when
+// it is created (scale, rotation) and shown (full screen), and the rotation
+// replaces QWS_DISPLAY's for transformOrientation() for the whole run.
+// ---------------------------------------------------------------------------
+struct HostLaunch {
+    bool fullScreen = false;   // the window opens covering its whole monitor
+    int scale = 0;             // whole scale of the window's first size; 0: the largest that fits
+    int orientation = -1;      // 0..3 as Rot0, Rot90, Rot180, Rot270; -1: from QWS_DISPLAY
+};
+void setHostLaunch(const HostLaunch& launch);
+
 // Installation directory, ending in a slash: $QPEDIR when set (a slash is added
 // if missing), otherwise the folder above the executable's bin/ folder.
 const char* qpeDir();

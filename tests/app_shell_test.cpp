@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "support/runner.h"
 
@@ -125,6 +126,45 @@ TEST(Widget, AutoRepeatedKeysAreDroppedAndTheSizeIsKept) {
     theWidget->setFixedSize(100, 100);
     EXPECT_TRUE(theWidget->width() == 240 && theWidget->height() == 320);
     EXPECT_TRUE(widgetWidth == 240 && theWidget->fullScreenDone);
+}
+
+TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
+    const struct {
+        std::vector<const char*> args;
+        CommandLine::Action action;
+        bool fullScreen;
+        int scale, orientation;
+    } cases[] = {
+        {{}, CommandLine::PLAY, false, 0, -1},
+        {{"--fullscreen", "--scale", "3", "--rotate=270"}, CommandLine::PLAY, true, 3, 3},
+        {{"--scale=16", "--rotate", "0", "--rotate", "90"}, CommandLine::PLAY, false, 16, 1},
+        {{"--scale", "2", "--help", "--bogus"}, CommandLine::HELP, false, 2, -1},
+        {{"--version"}, CommandLine::VERSION, false, 0, -1},
+        {{"-h"}, CommandLine::HELP, false, 0, -1},
+        {{"--scale", "0"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--scale", "17"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--scale=+2"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--scale", "99999999999"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--scale"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--rotate", "45"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--rotate", "360"}, CommandLine::REFUSE, false, 0, -1},
+        {{"--scaled"}, CommandLine::REFUSE, false, 0, -1},
+        {{"-platform", "offscreen"}, CommandLine::REFUSE, false, 0, -1},
+        {{"game.sav"}, CommandLine::REFUSE, false, 0, -1},
+    };
+    for (const auto& c : cases) {
+        std::vector<char*> argv{const_cast<char*>("corvusraiders")};
+        for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+        const CommandLine line = parseCommandLine(int(argv.size()), argv.data());
+        const std::string shown = c.args.empty() ? "(none)" : c.args[0];
+        EXPECT_EQ(line.action, c.action) << shown;
+        EXPECT_EQ(line.error[0] != 0, c.action == CommandLine::REFUSE) << shown;
+        if (c.action == CommandLine::REFUSE)
+            continue;
+        EXPECT_EQ(line.display.fullScreen, c.fullScreen) << shown;
+        EXPECT_EQ(line.display.scale, c.scale) << shown;
+        EXPECT_EQ(line.display.orientation, c.orientation) << shown;
+    }
 }
 
 int64_t clockNow = 0;

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QScreen>
 
 #include <filesystem>
 #include <vector>
@@ -69,19 +70,25 @@ TEST(Pen, FollowsScaleBorderAndRotation) {
     ensureTestApplication();
     // Device pixel (10, 20): where each rotation shows it (column, row), and
     // where one window pixel column further right lands on the device.
+    // A rotation chosen at launch (0..3, -1 none) replaces the display's.
     const struct {
         const char* display;
-        int orientation, col, row, fbW, fbH, rightX, rightY;
+        int launch, orientation, col, row, fbW, fbH, rightX, rightY;
     } cases[] = {
-        {"Transformed:Rot0", 0, 10, 20, 240, 320, 11, 20},
-        {"Transformed:Rot90:0", 1, 20, 229, 320, 240, 10, 21},
-        {"Transformed:Rot270", 3, 299, 10, 320, 240, 10, 19},
-        {"Transformed:Rot180", 2, 229, 299, 240, 320, 9, 20},
-        {"LinuxFb:Rot90", 0, 10, 20, 240, 320, 11, 20}, // only a transformed display turns
+        {"Transformed:Rot0", -1, 0, 10, 20, 240, 320, 11, 20},
+        {"Transformed:Rot90:0", -1, 1, 20, 229, 320, 240, 10, 21},
+        {"Transformed:Rot270", -1, 3, 299, 10, 320, 240, 10, 19},
+        {"Transformed:Rot180", -1, 2, 229, 299, 240, 320, 9, 20},
+        {"LinuxFb:Rot90", -1, 0, 10, 20, 240, 320, 11, 20}, // only a transformed display turns
+        {"Transformed:Rot270", 1, 1, 20, 229, 320, 240, 10, 21},
+        {"Transformed:Rot90", 0, 0, 10, 20, 240, 320, 11, 20},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.display);
         setenv("QWS_DISPLAY", c.display, 1);
+        HostLaunch launch;
+        launch.orientation = c.launch;
+        setHostLaunch(launch);
         ASSERT_EQ(DirectPainter::transformOrientation(), c.orientation);
         Recorder r;
         QWidget* host = hostWindow(&r);
@@ -109,6 +116,31 @@ TEST(Pen, FollowsScaleBorderAndRotation) {
         EXPECT_TRUE(r.pens[4].x == 0 && r.pens[4].y == 0);
     }
     unsetenv("QWS_DISPLAY");
+    setHostLaunch(HostLaunch());
+}
+
+TEST(LaunchChoices, ScaleAndFullScreenShapeTheFirstWindow) {
+    ensureTestApplication();
+    HostLaunch launch;
+    launch.scale = 2;
+    launch.orientation = 3;
+    setHostLaunch(launch);
+    {
+        Recorder r;
+        r.showNormal();
+        EXPECT_EQ(hostWindow(&r)->size(), QSize(640, 480));
+        EXPECT_FALSE(hostWindow(&r)->isFullScreen());
+    }
+    launch.fullScreen = true;
+    setHostLaunch(launch);
+    {
+        Recorder r;
+        r.showNormal();
+        QApplication::processEvents();
+        EXPECT_TRUE(hostWindow(&r)->isFullScreen());
+        EXPECT_EQ(hostWindow(&r)->size(), QGuiApplication::primaryScreen()->geometry().size());
+    }
+    setHostLaunch(HostLaunch());
 }
 
 TEST(Activation, ReachesTheWidgetOncePerChange) {

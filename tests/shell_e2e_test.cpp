@@ -32,6 +32,35 @@ TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
     EXPECT_EQ(err.find("Fatal Error", title + 1), std::string::npos) << err;
 }
 
+TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
+    // A windowing system that cannot start: only an answer given before it is
+    // touched gets through.
+    const struct {
+        const char* args;
+        int status;
+        const char* out;
+        const char* err;
+    } cases[] = {
+        {"--help", 0, "usage: corvusraiders [--fullscreen]", ""},
+        {"--version", 0, "CorvusRaiders ", ""},
+        {"--scale 2 --frobnicate", 2, "", "unrecognised option '--frobnicate'\nusage: "},
+        {"--rotate 45", 2, "", "--rotate takes 0, 90, 180 or 270, not '45'\nusage: "},
+    };
+    const std::string dir = makeTempDir("cli");
+    for (const auto& c : cases) {
+        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb timeout 20 '"
+                                    CORVUS_BIN_DIR "/corvusraiders' " + std::string(c.args) + " >'" +
+                                    dir + "out' 2>'" + dir + "err'";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status)) << c.args;
+        EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args;
+        const std::string out = readTextFile(dir + "out"), err = readTextFile(dir + "err");
+        EXPECT_TRUE(*c.out ? out.rfind(c.out, 0) == 0 : out.empty()) << c.args << out;
+        EXPECT_NE(err.find(c.err), std::string::npos) << c.args << err;
+        EXPECT_EQ(err.empty(), !*c.err) << c.args << err;
+    }
+}
+
 // Runs the real entry function with the real timer and lets the platform end
 // the event loop after a while; the teardown must then leave nothing behind.
 void runUntilThePlatformQuits(const std::string& root) {

@@ -1,0 +1,123 @@
+// The game's command line: read before the windowing system is touched, so
+// that --help, --version and mistakes are answered on a machine with no
+// display at all.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+
+namespace {
+
+const char* const PROGRAM = "corvusraiders";
+const char* const USAGE =
+    "usage: corvusraiders [--fullscreen] [--scale N] [--rotate 0|90|180|270] [--help] [--version]\n";
+const char* const HELP =
+    "Fly, shoot and shield your way through fields of splitting rocks.\n"
+    "\n"
+    "  --fullscreen       start on the whole monitor\n"
+    "  --scale N          start with a window N times the device screen (1..16)\n"
+    "  --rotate DEGREES   turn the device screen: 0, 90, 180 or 270\n"
+    "                     (as QWS_DISPLAY=Transformed:RotDEGREES does)\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and exit\n"
+    "\n"
+    "Keys: arrows turn, thrust and raise the shield, Space fires, F11 pauses,\n"
+    "Escape in the menu leaves. See corvusraiders(6).\n";
+
+constexpr int MAX_SCALE = 16;
+
+// A whole number in [low, high] written in plain decimal digits; false for
+// anything else (signs, spaces, trailing text, overflow).
+bool wholeNumber(const char* text, int low, int high, int& out) {
+    if (!text || !*text || std::strlen(text) > 4)
+        return false;
+    int value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        value = value * 10 + (*p - '0');
+    }
+    if (value < low || value > high)
+        return false;
+    out = value;
+    return true;
+}
+
+// The value of "--name V" or "--name=V"; advances `i` past a separate value.
+// Null when `arg` is not this option; `missing` when it is but has no value.
+const char* optionValue(const char* name, int argc, char** argv, int& i, bool& missing) {
+    const char* arg = argv[i];
+    const size_t n = std::strlen(name);
+    if (std::strncmp(arg, name, n) != 0)
+        return nullptr;
+    if (arg[n] == '=')
+        return arg + n + 1;
+    if (arg[n] != '\0')
+        return nullptr;
+    if (i + 1 >= argc) {
+        missing = true;
+        return nullptr;
+    }
+    return argv[++i];
+}
+
+CommandLine refuse(CommandLine result, const char* what, const char* arg) {
+    std::snprintf(result.error, sizeof result.error, "%s: %s '%s'\n", PROGRAM, what, arg);
+    result.action = CommandLine::REFUSE;
+    return result;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(int argc, char** argv) {
+    CommandLine result;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        bool missing = false;
+        if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
+            result.action = CommandLine::HELP;
+            return result;
+        }
+        if (!std::strcmp(arg, "--version")) {
+            result.action = CommandLine::VERSION;
+            return result;
+        }
+        if (!std::strcmp(arg, "--fullscreen")) {
+            result.display.fullScreen = true;
+            continue;
+        }
+        if (const char* v = optionValue("--scale", argc, argv, i, missing)) {
+            if (!wholeNumber(v, 1, MAX_SCALE, result.display.scale))
+                return refuse(result, "--scale takes a whole number from 1 to 16, not", v);
+            continue;
+        }
+        if (const char* v = optionValue("--rotate", argc, argv, i, missing)) {
+            int degrees = 0;
+            if (!wholeNumber(v, 0, 270, degrees) || degrees % 90 != 0)
+                return refuse(result, "--rotate takes 0, 90, 180 or 270, not", v);
+            result.display.orientation = degrees / 90;
+            continue;
+        }
+        return refuse(result, missing ? "missing value for" : "unrecognised option", arg);
+    }
+    return result;
+}
+
+int answerCommandLine(const CommandLine& line) {
+    switch (line.action) {
+    case CommandLine::HELP:
+        std::fputs(USAGE, stdout);
+        std::fputs(HELP, stdout);
+        return 0;
+    case CommandLine::VERSION:
+        std::printf("CorvusRaiders %s\n", CORVUS_VERSION);
+        return 0;
+    case CommandLine::REFUSE:
+        std::fputs(line.error, stderr);
+        std::fputs(USAGE, stderr);
+        return 2;
+    default:
+        return -1;
+    }
+}
