@@ -8,14 +8,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr mode_t SETTINGS_DIR_MODE = 0700; // the folder holds private settings
-constexpr mode_t SETTINGS_FILE_MODE = 0600;
+constexpr mode_t SETTINGS_DIR_MODE = 0700;   // the folder holds private settings
+constexpr mode_t NEW_FILE_MODE = 0600;       // a file that did not exist before
+constexpr off_t MAX_FILE_BYTES = 4 << 20;    // no settings file of this game comes near
+constexpr int MAX_LINK_HOPS = 40;            // the kernel's own limit for a path
+constexpr const char* TEMP_SUFFIX = ".tmp-"; // followed by the writer's process id
+constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
+// Paths found unreadable in this run: reported once and never written.
+std::vector<std::string>& unreadablePaths() {
+    static std::vector<std::string> paths;
+    return paths;
+}
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -74,7 +86,87 @@ bool writeAll(int fd, const std::string& data) {
 
 std::string directoryOf(const std::string& path) {
     size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+// The file a chain of symbolic links ends at (which need not exist yet), so
+// that a save replaces the target and leaves the links in place.
+std::string linkTarget(std::string path) {
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        char buf[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
+        if (n <= 0) return path;
+        std::string next(buf, size_t(n));
+        path = next[0] == '/' ? next : directoryOf(path) + next;
+    }
+    return path;
+}
+
+// Reads the whole file into `data`. Absent: there is no file (or no folder);
+// Unreadable: something is there that cannot be read as a settings file,
+// with the reason in `why`.
+enum class ReadResult { Read, Absent, Unreadable };
+
+ReadResult readWhole(const std::string& path, std::string& data, const char*& why) {
+    // Non-blocking, so a pipe put in place of the file cannot stall the game.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return ReadResult::Absent;
+        why = std::strerror(errno);
+        return ReadResult::Unreadable;
+    }
+    struct stat st;
+    ReadResult result = ReadResult::Read;
+    if (fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+        result = ReadResult::Unreadable;
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        result = ReadResult::Unreadable;
+    } else if (st.st_size > MAX_FILE_BYTES) {
+        why = "too large for a settings file";
+        result = ReadResult::Unreadable;
+    }
+    char buf[8192];
+    while (result == ReadResult::Read) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || data.size() + size_t(n) > size_t(MAX_FILE_BYTES)) {
+            why = n < 0 ? std::strerror(errno) : "too large for a settings file";
+            result = ReadResult::Unreadable;
+            break;
+        }
+        data.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return result;
+}
+
+// Removes "<file>.tmp-<pid>" files beside `file` whose writer is gone: a save
+// of this process is never under way while a Config is opened, and a live
+// process keeps its file. Anything that is not a plain file is left alone.
+void removeStaleTemporaries(const std::string& file) {
+    const std::string dir = directoryOf(file);
+    const std::string prefix = file.substr(dir.size()) + TEMP_SUFFIX;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
+        const char* digits = name + prefix.size();
+        size_t count = std::strspn(digits, "0123456789");
+        if (count == 0 || count > 9 || digits[count] != '\0') continue;
+        const long pid = std::strtol(digits, nullptr, 10);
+        if (pid <= 0) continue;
+        const bool gone = pid == long(getpid()) || (kill(pid_t(pid), 0) != 0 && errno == ESRCH);
+        struct stat st;
+        const std::string path = dir + name;
+        if (gone && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
+    }
+    closedir(d);
 }
 
 } // namespace
@@ -97,66 +189,95 @@ std::string Config::userDirectory() {
 Config::Config(const char* name, Domain domain) {
     path_ = (domain == User ? userDirectory() : std::string()) + name + ".conf";
 
-    FILE* f = std::fopen(path_.c_str(), "r");
-    if (!f) return;
-    std::string group;
-    std::string text;
-    int ch;
-    bool pending = false;
-    auto finishLine = [&]() {
-        if (!text.empty() && text.back() == '\r') text.pop_back();
-        // A byte-order mark left by some editors is not part of the first line.
-        if (lines_.empty() && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
-        Line line;
-        line.text = text;
-        std::string t = trim(text);
+    std::vector<std::string>& refused = unreadablePaths();
+    for (const std::string& p : refused)
+        if (p == path_) readable_ = false;
+    if (!readable_) return;
+
+    std::string data;
+    const char* why = "";
+    switch (readWhole(path_, data, why)) {
+    case ReadResult::Unreadable:
+        readable_ = false;
+        refused.push_back(path_);
+        std::fprintf(stderr,
+                     "corvusraiders: cannot read the settings file %s (%s); using the defaults, "
+                     "and the file is left as it is\n",
+                     path_.c_str(), why);
+        return;
+    case ReadResult::Read:
+        parse(data);
+        break;
+    case ReadResult::Absent:
+        break;
+    }
+    removeStaleTemporaries(linkTarget(path_));
+}
+
+// Lines end at "\n" (a "\r" before it is dropped). Byte-order marks at the
+// start of the file are kept in the first line's text but ignored when the
+// line is understood.
+void Config::parse(const std::string& data) {
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find('\n', start);
+        if (end == std::string::npos) end = data.size();
+        Line line{data.substr(start, end - start), "", "", uint32_t(groups_.size() - 1), OTHER};
+        start = end + 1;
+        if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+
+        size_t skip = 0;
+        if (lines_.empty())
+            while (line.text.compare(skip, 3, BYTE_ORDER_MARK) == 0)
+                skip += 3;
+        std::string t = trim(line.text.substr(skip));
         if (t.size() >= 2 && t.front() == '[' && t.back() == ']') {
-            group = trim(t.substr(1, t.size() - 2));
-            line.group = group;
+            groups_.push_back(trim(t.substr(1, t.size() - 2)));
+            line.group = uint32_t(groups_.size() - 1);
+            line.kind = HEADER;
         } else {
-            line.group = group;
             size_t eq = t.find('=');
             if (eq != std::string::npos && t[0] != '#' && t[0] != ';') {
                 line.key = trim(t.substr(0, eq));
-                if (!line.key.empty()) line.value = trim(t.substr(eq + 1));
+                if (!line.key.empty()) {
+                    line.value = trim(t.substr(eq + 1));
+                    line.kind = ENTRY;
+                }
             }
         }
-        lines_.push_back(line);
-        text.clear();
-        pending = false;
-    };
-    while ((ch = std::fgetc(f)) != EOF) {
-        if (ch == '\n') {
-            finishLine();
-        } else {
-            text += char(ch);
-            pending = true;
-        }
+        lines_.push_back(std::move(line));
     }
-    if (pending) finishLine();
-    std::fclose(f);
 }
 
 // Written only when an entry changed: the new text goes to a temporary file in
-// the same folder, is flushed to the disk and then renamed over the old file,
-// so the file on disk is always either the old or the new one. Any failure
-// leaves the old file as it was and the settings in memory only.
+// the target's folder, is flushed to the disk and then renamed over the
+// target, so the file on disk is always either the old or the new one. Any
+// failure leaves the old file as it was and the settings in memory only.
 Config::~Config() {
-    if (!changed_) return;
+    if (!changed_ || !readable_) return;
     std::string data;
     for (const Line& line : lines_) {
         data += line.text;
         data += '\n';
     }
-    std::string dir = directoryOf(path_);
+    const std::string target = linkTarget(path_);
+    const std::string dir = directoryOf(target);
     if (!makeDirectories(dir)) return;
 
-    std::string temp = path_ + ".tmp-" + std::to_string(long(getpid()));
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, SETTINGS_FILE_MODE);
+    // The new file takes over the old one's permissions (and owner, where
+    // the process may give it away).
+    struct stat old;
+    const bool existed = stat(target.c_str(), &old) == 0;
+    std::string temp = target + TEMP_SUFFIX + std::to_string(long(getpid()));
+    int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, NEW_FILE_MODE);
     if (fd < 0) return;
-    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+    bool ok = fchmod(fd, existed ? old.st_mode & 07777 : NEW_FILE_MODE) == 0;
+    if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
+        (void)!fchown(fd, old.st_uid, old.st_gid);
+    ok = ok && writeAll(fd, data) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
-    if (!ok || std::rename(temp.c_str(), path_.c_str()) != 0) {
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return;
     }
@@ -176,7 +297,7 @@ void Config::setGroup(const char* group) {
 // reading and for writing alike.
 int Config::readNumEntry(const char* key, int def) const {
     for (const Line& line : lines_) {
-        if (!line.key.empty() && line.group == group_ && line.key == key) {
+        if (line.kind == ENTRY && line.key == key && inGroup(line)) {
             int v;
             return parseInt(line.value, &v) ? v : def;
         }
@@ -188,7 +309,7 @@ void Config::writeEntry(const char* key, int value) {
     std::string v = std::to_string(value);
     std::string text = std::string(key) + " = " + v;
     for (Line& line : lines_) {
-        if (!line.key.empty() && line.group == group_ && line.key == key) {
+        if (line.kind == ENTRY && line.key == key && inGroup(line)) {
             if (line.value == v) return; // unchanged: the file is not rewritten
             line.value = v;
             line.text = text;
@@ -198,33 +319,29 @@ void Config::writeEntry(const char* key, int value) {
     }
 
     // A new key goes after the last entry (or the header) of its group; a
-    // missing group is started at the end of the file.
-    Line entry{text, group_, key, v};
-    size_t insertAt = lines_.size();
-    bool groupFound = group_.empty();
+    // missing group is started at the end of the file. Entries outside any
+    // group belong before the first header.
     size_t lastOfGroup = 0;
     bool any = false;
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].group != group_) continue;
-        std::string t = trim(lines_[i].text);
-        bool header = t.size() >= 2 && t.front() == '[' && t.back() == ']';
-        if (header) groupFound = true;
-        if (header || !lines_[i].key.empty()) {
+        if (lines_[i].kind != OTHER && inGroup(lines_[i])) {
             lastOfGroup = i;
             any = true;
         }
     }
-    if (group_.empty()) {
-        // Entries outside any group belong before the first header.
-        insertAt = any ? lastOfGroup + 1 : 0;
-    } else if (groupFound && any) {
+    uint32_t group = 0;
+    size_t insertAt = 0;
+    if (any) {
+        group = lines_[lastOfGroup].group;
         insertAt = lastOfGroup + 1;
-    } else {
+    } else if (!group_.empty()) {
         if (!lines_.empty() && !trim(lines_.back().text).empty())
-            lines_.push_back(Line{"", lines_.back().group, "", ""});
-        lines_.push_back(Line{"[" + group_ + "]", group_, "", ""});
+            lines_.push_back(Line{"", "", "", lines_.back().group, OTHER});
+        groups_.push_back(group_);
+        group = uint32_t(groups_.size() - 1);
+        lines_.push_back(Line{"[" + group_ + "]", "", "", group, HEADER});
         insertAt = lines_.size();
     }
-    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), entry);
+    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), Line{text, key, v, group, ENTRY});
     changed_ = true;
 }

@@ -3,20 +3,27 @@
 // A Config names a file "NAME.conf" in the user's settings folder,
 // $XDG_CONFIG_HOME/corvusraiders/ (or ~/.config/corvusraiders/ when the
 // variable is unset or empty). The text layout is "[group]" lines followed by
-// "key = value" lines. Lines the class does not understand are kept.
+// "key = value" lines. Lines the class does not understand are kept, and so
+// are byte-order marks at the start of the file.
 //
 // The file is read once by the constructor and written only by the destructor,
-// and only when an entry changed; the write goes to a temporary file that is
-// renamed over the old one, so the file on disk is always whole. A folder that
-// cannot be created or written is not an error: the settings then live in
-// memory only.
+// and only when an entry changed; the write goes to a temporary file beside the
+// real file (beside the target when the name is a symbolic link) that is
+// renamed over it, so the file on disk is always whole and keeps its
+// permissions. A folder that cannot be created or written is not an error: the
+// settings then live in memory only. A file that exists but cannot be read (no
+// permission, an I/O error, not a regular file, larger than any settings file
+// could be) is reported once on standard error and is never written for the
+// rest of the run. Temporary files left by saves of this file that were killed
+// half-way are removed when the file is next opened.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 class Config {
-public:
+  public:
     enum Domain { File = 0, User = 1 };
 
     Config(const char* name, Domain domain);
@@ -31,19 +38,30 @@ public:
     void writeEntry(const char* key, int value);
 
     const std::string& path() const { return path_; }
+    // False when the file exists but could not be read: nothing is written.
+    bool readable() const { return readable_; }
 
     // The settings folder in use (with a trailing slash).
     static std::string userDirectory();
 
-private:
+  private:
+    enum Kind : uint8_t { OTHER, HEADER, ENTRY };
     struct Line {
-        std::string text;   // the line as read, or as formatted for new entries
-        std::string group;  // group the line belongs to ("" before the first)
-        std::string key;    // empty for group lines, comments and unknown lines
-        std::string value;
+        std::string text;  // the line as read, or as formatted for new entries
+        std::string key;   // entries only
+        std::string value; // entries only
+        uint32_t group;    // index into groups_ of the group the line belongs to
+        Kind kind;
     };
+    bool inGroup(const Line& line) const { return groups_[line.group] == group_; }
+    void parse(const std::string& data);
+
     std::string path_;
     std::string group_;
+    // "" (lines before the first header), then one name per header line, so
+    // memory grows with the file, not with lines times name length.
+    std::vector<std::string> groups_{std::string()};
     std::vector<Line> lines_;
     bool changed_ = false;
+    bool readable_ = true;
 };

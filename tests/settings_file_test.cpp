@@ -3,7 +3,9 @@
 // whole and only when something changed.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "audio/audio.h"
 #include "game/game.h"
@@ -146,6 +149,103 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
     setenv("XDG_CONFIG_HOME", (home + "plain").c_str(), 1);
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(home + "plain"), "x");
+}
+
+TEST_F(SettingsFile, OddFilesKeepTheirMeaningThroughSaves) {
+    // Two byte-order marks and volumes no slider makes: the values are kept
+    // and written back as they are, and the marks stay in front.
+    const std::string marks = "\xEF\xBB\xBF\xEF\xBB\xBF";
+    seed(marks + "[registry]\nmusic_volume = 90000\nsfx_volume = -70000\nkey_left = 65\n");
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(loadSettings());
+        EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
+                  tenEntries(35000 + round, 90000, -70000, 2, {KEY_UP, 65, KEY_RIGHT, KEY_DOWN,
+                                                               KEY_SPACE, KEY_F11}));
+        highScore += 1;
+        EXPECT_TRUE(saveSettings());
+    }
+    EXPECT_EQ(readTextFile(path).substr(0, 16), marks + "[registry]");
+
+    // A long group name over many lines costs memory by the file's size.
+    const std::string big = home + "big";
+    std::ofstream(big + ".conf") << "[" << std::string(60000, 'g') << "]" << std::string(60000, '\n');
+    const size_t before = mallinfo2().uordblks;
+    Config config(big.c_str(), Config::File);
+    EXPECT_LT(mallinfo2().uordblks - before, size_t(16) << 20);
+}
+
+TEST_F(SettingsFile, SavesGoThroughLinksKeepPermissionsAndClearStaleTemporaries) {
+    // The settings file is a link into a dotfiles folder.
+    const std::string target = home + "dotfiles/settings.conf";
+    std::filesystem::create_directories(home + "dotfiles");
+    std::filesystem::create_directories(dir);
+    std::ofstream(target) << "[registry]\nhiscore = 100\n[mine]\nx = 1\n";
+    std::filesystem::permissions(target, std::filesystem::perms(0640));
+    std::filesystem::create_symlink("../dotfiles/settings.conf", path);
+
+    // Left by saves that were killed: one whose process is gone, one of a live
+    // process; and names that are not this game's temporaries.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string stale = target + ".tmp-" + std::to_string(gone);
+    const std::vector<std::string> kept = {target + ".tmp-" + std::to_string(getppid()),
+                                           target + ".tmp-12ab", home + "dotfiles/other.tmp-" +
+                                           std::to_string(gone)};
+    for (const std::string& p : kept)
+        std::ofstream(p) << "x";
+    std::ofstream(stale) << "[registry]\nhiscore = 0\n";
+
+    EXPECT_TRUE(loadSettings());
+    highScore = 200;
+    EXPECT_TRUE(saveHighScore());
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(readTextFile(target), "[registry]\nhiscore = 200\n[mine]\nx = 1\n");
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    for (const std::string& p : kept)
+        EXPECT_TRUE(std::filesystem::exists(p)) << p;
+}
+
+// Runs in a fresh process that cannot read the settings file (the user
+// "nobody" when the tests run as root): counts the reports on standard error.
+int reportsWhenUnreadable(const std::string& home, const std::string& dir) {
+    if (geteuid() == 0) {
+        chmod(std::filesystem::path(home).parent_path().parent_path().c_str(), 0711);
+        chmod(home.c_str(), 0777);
+        chmod(dir.c_str(), 0777);
+        if (setgid(65534) != 0 || setuid(65534) != 0) return -1;
+    }
+    testing::internal::CaptureStderr();
+    loadSettings();
+    highScore = 1;
+    saveSettings();
+    saveHighScore();
+    const std::string said = testing::internal::GetCapturedStderr();
+    int reports = 0;
+    for (size_t at = said.find("cannot read"); at != std::string::npos;
+         at = said.find("cannot read", at + 1))
+        ++reports;
+    return highScore == 1 && sfxVolume == 128 ? reports : -2;
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeReadIsNeverWrittenOver) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const std::string old = "[registry]\nhiscore = 100\nsfx_volume = 5\n[mine]\nx = 1\n";
+    seed(old);
+    chmod(dir.c_str(), 0777);
+    chmod(path.c_str(), 0200);
+    EXPECT_EXIT(std::exit(reportsWhenUnreadable(home, dir)), ::testing::ExitedWithCode(1), "");
+    EXPECT_EQ(readTextFile(path), old);
+
+    // A folder or a pipe in the file's place is not a settings file either.
+    for (bool pipe : {false, true}) {
+        std::filesystem::remove(path);
+        pipe ? mkfifo(path.c_str(), 0600) : mkdir(path.c_str(), 0700);
+        EXPECT_EXIT(std::exit(reportsWhenUnreadable(home, dir)), ::testing::ExitedWithCode(1), "");
+        EXPECT_EQ(std::filesystem::is_fifo(path), pipe);
+        EXPECT_EQ(std::filesystem::is_directory(path), !pipe);
+    }
 }
 
 } // namespace
