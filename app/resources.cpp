@@ -325,9 +325,9 @@ void setupResources() {
 
     initAudio();
     if (audioOpen)
-        Mix_VolumeMusic(mixerVolume(musicVolume));
+        Mix_VolumeMusic(mixerLevel(musicVolume));
     if (audioOpen)
-        Mix_Volume(-1, mixerVolume(sfxVolume));
+        Mix_Volume(-1, mixerLevel(sfxVolume));
 
     buildDirectionTables();
 }

@@ -4,6 +4,7 @@
 
 #include <SDL_mixer.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,13 +24,24 @@ uint32_t bytesOfFile(int m) {
     return 8820 * uint32_t(m + 1);
 }
 
-// A stereo 16-bit PCM WAV file of silence.
-void writeWav(const std::string& path, uint32_t bytes) {
-    auto le = [](uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); };
+// The header fields of a WAV file as written by writeWav.
+struct WavHeader {
+    uint32_t encoding = 1, channels = 2, rate = RATE, blockAlign = 4, bits = 16;
+    std::string before;  // chunks between "WAVE" and the format chunk
+    uint32_t dataBytes = 0; // declared sample bytes; 0: the real count
+};
+
+std::string le(uint32_t v, int n) {
+    return std::string(reinterpret_cast<const char*>(&v), n);
+}
+
+// A PCM WAV file of `bytes` bytes of silence (stereo 16-bit by default).
+void writeWav(const std::string& path, uint32_t bytes, const WavHeader& h = {}) {
     std::ofstream(path, std::ios::binary)
-        << "RIFF" << le(36 + bytes, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(2, 2)
-        << le(RATE, 4) << le(RATE * 4, 4) << le(4, 2) << le(16, 2) << "data" << le(bytes, 4)
-        << std::string(bytes, '\0');
+        << "RIFF" << le(36 + bytes, 4) << "WAVE" << h.before << "fmt " << le(16, 4)
+        << le(h.encoding, 2) << le(h.channels, 2) << le(h.rate, 4)
+        << le(h.rate * h.blockAlign, 4) << le(h.blockAlign, 2) << le(h.bits, 2) << "data"
+        << le(h.dataBytes ? h.dataBytes : bytes, 4) << std::string(bytes, '\0');
 }
 
 class AudioData : public ::testing::Test {
@@ -55,10 +67,21 @@ void recordBox(bool critical, const char* title, const char* text) {
     boxes.push_back(std::string(critical ? "critical " : "warning ") + title + ": " + text);
 }
 
-TEST(VolumeRule, ScalesToTheMixerRangeRoundingDown) {
-    const int rows[][2] = {{255, 128}, {128, 64}, {200, 100}, {1, 0}, {0, 0}, {300, 150}};
-    for (const auto& r : rows)
+TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
+    // Setting, the rule's result, what the mixer is handed.
+    const int rows[][3] = {{255, 128, 128},
+                           {128, 64, 64},
+                           {200, 100, 100},
+                           {1, 0, 0},
+                           {0, 0, 0},
+                           {300, 150, 128},
+                           {-70000, -35137, 0},
+                           {INT_MAX, 1077952575, 128},
+                           {INT_MIN, -1077952576, 0}};
+    for (const auto& r : rows) {
         EXPECT_EQ(mixerVolume(r[0]), r[1]) << r[0];
+        EXPECT_EQ(mixerLevel(r[0]), r[2]) << r[0];
+    }
 }
 
 TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
@@ -88,6 +111,45 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     EXPECT_GE(first, 0);
     EXPECT_EQ(effectChannels[EFFECT_SHOT], first + 1);
     EXPECT_NE(Mix_Playing(first), 0); // the earlier instance keeps playing
+}
+
+// Headers the mixer cannot survive or does not know are refused before it sees
+// them; an effect with such a file stays silent like a missing one.
+TEST_F(AudioData, DamagedEffectFilesAreTreatedAsMissing) {
+    auto with = [](auto edit) {
+        WavHeader h;
+        edit(h);
+        return h;
+    };
+    const std::pair<const char*, WavHeader> damaged[] = {
+        {"no channels", with([](WavHeader& h) { h.channels = 0, h.blockAlign = 0; })},
+        {"0 Hz", with([](WavHeader& h) { h.rate = 0; })},
+        {"absurd rate", with([](WavHeader& h) { h.rate = 4000000000u; })},
+        {"block align 0", with([](WavHeader& h) { h.blockAlign = 0; })},
+        {"12 bits", with([](WavHeader& h) { h.bits = 12; })},
+        {"compressed", with([](WavHeader& h) { h.encoding = 0x55; })},
+        {"eight channels", with([](WavHeader& h) { h.channels = 8, h.blockAlign = 16; })},
+        {"huge chunk first", with([](WavHeader& h) { h.before = "LIST" + le(0x7fffffff, 4); })},
+        {"samples past the end", with([](WavHeader& h) { h.dataBytes = 0x40000000; })},
+    };
+    const std::string good = dir + "good";
+    writeWav(good, 400, with([](WavHeader& h) { h.before = "LIST" + le(4, 4) + "INFO"; }));
+    EXPECT_TRUE(effectFileUsable(good.c_str()));
+    std::ofstream(dir + "short", std::ios::binary) << "RIFF\x10";
+    for (const char* other : {"short", "missing", "fx12"})
+        EXPECT_FALSE(effectFileUsable((dir + other).c_str())) << other;
+    for (const auto& [what, header] : damaged) {
+        writeWav(dir + "bad", 400, header);
+        EXPECT_FALSE(effectFileUsable((dir + "bad").c_str())) << what;
+    }
+
+    // Every effect file damaged one way or another: the game starts silent.
+    for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
+        writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
+    EXPECT_TRUE(initAudio());
+    ASSERT_TRUE(audioOpen);
+    for (Mix_Chunk* chunk : effectChunks)
+        EXPECT_EQ(chunk, nullptr);
 }
 
 // Runs in a fresh process: SDL is told to use a driver that does not exist.

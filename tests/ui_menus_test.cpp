@@ -1,5 +1,7 @@
 // The pen on each screen (hit areas, slider values, the drag band) and the
 // slider knobs drawn for a volume.
+#include <climits>
+#include <iterator>
 #include <tuple>
 
 #include "support/world_fixture.h"
@@ -82,14 +84,18 @@ TEST_F(Menus, PenPressesByScreen) {
 
 TEST_F(Menus, KnobsStandAtHalfTheVolume) {
     // Volume and knob column; the music slider shows the next row's volume.
-    const std::pair<int, int> knobs[] = {{0, 97}, {3, 98}, {128, 161}, {255, 224}};
-    for (int i = 0; i < 4; i++) {
+    // Hand-edited volumes beyond 0..255 put the knob at the nearer end.
+    const std::pair<int, int> knobs[] = {{0, 97},      {3, 98},         {128, 161},
+                                         {255, 224},   {-70000, 97},    {90000, 224},
+                                         {INT_MIN, 97}, {INT_MAX, 224}};
+    constexpr int N = std::size(knobs);
+    for (int i = 0; i < N; i++) {
         std::memset(backBuffer, 0, SCREEN_BYTES);
         sfxVolume = knobs[i].first;
-        musicVolume = knobs[(i + 1) % 4].first;
+        musicVolume = knobs[(i + 1) % N].first;
         drawOptions();
         // A one-pixel column over the track between two seven-pixel caps.
-        for (auto [c, top] : {std::pair{knobs[i].second, 129}, {knobs[(i + 1) % 4].second, 144}}) {
+        for (auto [c, top] : {std::pair{knobs[i].second, 129}, {knobs[(i + 1) % N].second, 144}}) {
             for (int y = top - 3; y <= top + 8; y++)
                 EXPECT_EQ(px(c, y) == KNOB, y >= top - 2 && y <= top + 7) << c << "," << y;
             for (int dx = -4; dx <= 4; dx++) {

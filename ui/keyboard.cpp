@@ -176,7 +176,7 @@ void startNewGame() {
 void resumeGame() {
     gameState = resumeState;
     if (audioOpen)
-        Mix_Volume(ALL_CHANNELS, mixerVolume(sfxVolume));
+        Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
     for (int n = 0; n < EFFECT_COUNT; n++)
         if (audioOpen)
             Mix_Resume(effectChannels[n]);

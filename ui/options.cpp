@@ -12,20 +12,20 @@ namespace {
 constexpr int TRACK_ROWS = 6;
 constexpr uint16_t TRACK_COLOURS[TRACK_ROWS] = {0x0C21, 0x14C1, 0x1662, 0x1662, 0x14C1, 0x0C21};
 constexpr uint16_t KNOB_COLOUR = 0x8235;
-constexpr int TRACK_LEFT_MARGIN = 6;      // pixels the track starts left of the origin
-constexpr int TRACK_EXTRA = 9;            // track runs length + 9 past its start (138 pixels)
+constexpr int TRACK_LEFT_MARGIN = 6; // pixels the track starts left of the origin
+constexpr int TRACK_EXTRA = 9;       // track runs length + 9 past its start (138 pixels)
 
 // The knob is a 7-pixel-wide cap above and below the track joined by a
 // one-pixel column; v is half the volume, so the knob moves 0..127 pixels.
-constexpr int KNOB_LEFT = -4;             // cap columns relative to origin + v
+constexpr int KNOB_LEFT = -4; // cap columns relative to origin + v
 constexpr int KNOB_RIGHT = 2;
-constexpr int KNOB_COLUMN = -1;           // column relative to origin + v
+constexpr int KNOB_COLUMN = -1; // column relative to origin + v
 constexpr int KNOB_CAP_ROWS = 2;
 
-constexpr int SHOWN_TRACK = 2;            // the only tune the game ships
+constexpr int SHOWN_TRACK = 2; // the only tune the game ships
 
-constexpr int MENU_ITEMS_SHOWN[] = {0, 1, 3, 5};   // title, new game, exit, redefine
-constexpr int PAUSE_ITEMS_SHOWN[] = {0, 2, 4, 5};  // title, resume, quit, redefine
+constexpr int MENU_ITEMS_SHOWN[] = {0, 1, 3, 5};  // title, new game, exit, redefine
+constexpr int PAUSE_ITEMS_SHOWN[] = {0, 2, 4, 5}; // title, resume, quit, redefine
 constexpr int REDEFINE_HEADING = 6;
 
 // Entries of capturedKeys a new key can be compared with; the sixth is written
@@ -38,9 +38,12 @@ void drawTrack(int originY) {
                   TRACK_COLOURS[row], backBuffer);
 }
 
-// fillRect takes its bottom row as exclusive.
+// fillRect takes its bottom row as exclusive. A volume from a hand-edited
+// file may lie outside 0..255: the knob then stands at the nearer end, so no
+// value can move it off the track (the value itself is kept).
 void drawKnob(int originY, int volume) {
-    int kx = SLIDER_ORIGIN_X + (volume >> 1);
+    const int shown = volume < 0 ? 0 : volume > VOLUME_MAX ? VOLUME_MAX : volume;
+    int kx = SLIDER_ORIGIN_X + (shown >> 1);
     fillRect(kx + KNOB_LEFT, originY - KNOB_CAP_ROWS, kx + KNOB_RIGHT, originY, KNOB_COLOUR,
              backBuffer);
     fillRect(kx + KNOB_LEFT, originY + TRACK_ROWS, kx + KNOB_RIGHT,
@@ -76,15 +79,14 @@ void drawOptions() {
     if (gameState == STATE_REDEFINE_KEYS) {
         keyPromptSprite->draw(textSheetPixels, backBuffer);
         drawItem(REDEFINE_HEADING);
-        if (keyInUseSprite->isActive())
-            keyInUseSprite->draw(textSheetPixels, backBuffer);
+        if (keyInUseSprite->isActive()) keyInUseSprite->draw(textSheetPixels, backBuffer);
     }
 }
 
 void startKeyRedefinition() {
     resumeState = gameState;
     gameState = STATE_REDEFINE_KEYS;
-    keyPromptSprite->setFrame(0);     // the first key asked for is turn left
+    keyPromptSprite->setFrame(0); // the first key asked for is turn left
     keyPromptSprite->setActive(true);
     for (int i = 0; i < COMPARED_KEYS; i++)
         capturedKeys[i] = -1;

@@ -47,7 +47,7 @@ void quitRunningGame() {
     gameAbandoned = true;
     lives = -2;
     if (audioOpen)
-        Mix_Volume(ALL_CHANNELS, mixerVolume(sfxVolume));
+        Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
     for (int n = 0; n < EFFECT_COUNT; n++)
         if (audioOpen)
             Mix_Resume(effectChannels[n]);
@@ -100,7 +100,7 @@ void handleMenuPen(GameState state, int x, int y) {
     if (SFX_SLIDER.contains(x, y)) {
         sfxVolume = sliderValue(x);
         if (audioOpen)
-            Mix_Volume(ALL_CHANNELS, mixerVolume(sfxVolume));
+            Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
         // A sample of the shot sound, not started again while the last one
         // still plays, so a drag does not pile copies up.
         if (!audioOpen || !Mix_Playing(effectChannels[EFFECT_SHOT]))
@@ -109,7 +109,7 @@ void handleMenuPen(GameState state, int x, int y) {
     if (MUSIC_SLIDER.contains(x, y)) {
         musicVolume = sliderValue(x);
         if (audioOpen)
-            Mix_VolumeMusic(mixerVolume(musicVolume));
+            Mix_VolumeMusic(mixerLevel(musicVolume));
     }
     if (REDEFINE_ITEM.contains(x, y))
         startKeyRedefinition();
