@@ -46,7 +46,7 @@ extern char dataDirectory[PATH_SIZE];        // Latin-1, "<qpeDir>lib/corvusraid
 extern char picturePaths[10][PATH_SIZE];     // entries 1..9: "<data>/pp1" .. "<data>/pp9"
 extern char trackPaths[3][TRACK_PATH_SIZE];  // all "<data>/tinytune.xm"
 extern bool frameInProgress;                 // runFrame is composing or presenting
-extern int64_t clockBase;                    // ms time of day at the clock's first use
+extern int64_t clockBase;                    // ms of the steady clock at the game clock's first use
 
 // Seed for the random generator: -1 seeds from the time of day (a new game
 // every run); tests set a fixed value before resource set-up.

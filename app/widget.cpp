@@ -95,7 +95,7 @@ void GameWidget::enterFullScreen() {
 }
 
 int32_t gameClock() {
-    const int64_t now = timeOfDayMs();
+    const int64_t now = steadyClockMs();
     if (clockBase == 0) {
         clockBase = now;
         return 0;

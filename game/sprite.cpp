@@ -24,9 +24,12 @@ int screenCoordinate(float v) {
     return int(v); // truncation toward zero
 }
 
-// True when at least `frameDelay` ms have passed, strictly, since the last step.
+// True when more than `frameDelay` ms have passed since the last step. The
+// game clock wraps modulo 2^32, so the elapsed time is the signed 32-bit
+// difference of the two readings: it stays right across the wrap.
 bool animationDue(const Sprite& s) {
-    return int64_t(gameClock()) - int64_t(s.lastFrameTime) > int64_t(s.frameDelay);
+    const int32_t elapsed = int32_t(uint32_t(gameClock()) - uint32_t(s.lastFrameTime));
+    return elapsed > s.frameDelay;
 }
 
 } // namespace

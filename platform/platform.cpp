@@ -11,11 +11,14 @@
 #include <QScreen>
 #include <QTimerEvent>
 
+#include <algorithm>
+#include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/time.h>
+#include <ctime>
 #include <unistd.h>
 #include <vector>
 
@@ -413,30 +416,38 @@ void setHostLaunch(const HostLaunch& launch) {
     hostLaunch = launch;
 }
 
+// "/opt/x/bin/game" gives "/opt/x/". A QPEDIR too long for any path is cut.
 const char* qpeDir() {
-    static std::string dir;
+    static char dir[PATH_MAX + 2];
+    size_t n = 0;
     const char* env = std::getenv("QPEDIR");
     if (env && *env) {
-        dir = env;
+        n = std::min(std::strlen(env), sizeof dir - 2);
+        std::memcpy(dir, env, n);
     } else {
-        // The folder above the one holding the executable (its bin/).
-        char exe[4096];
-        const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-        if (n > 0) {
-            exe[n] = '\0';
-            std::string path(exe);
-            path.erase(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-            const size_t up = path.find_last_of('/');
-            dir = up == std::string::npos ? std::string(".") : path.substr(0, up);
-            if (dir.empty())
-                dir = "/";
+        const ssize_t len = readlink("/proc/self/exe", dir, sizeof dir - 2);
+        if (len > 0) {
+            // Index of the last slash before `end`, or -1.
+            auto lastSlash = [](const char* p, ptrdiff_t end) {
+                while (end > 0 && p[end - 1] != '/')
+                    --end;
+                return end - 1;
+            };
+            // Drop the file name, then the folder holding it (its bin/).
+            const ptrdiff_t file = lastSlash(dir, len);
+            const ptrdiff_t up = lastSlash(dir, file < 0 ? 0 : file);
+            if (up < 0)
+                dir[0] = '.';           // no folder above: the current one
+            n = up <= 0 ? 1 : size_t(up); // up == 0: the root folder
         } else {
-            dir = "..";
+            std::memcpy(dir, "..", 2);
+            n = 2;
         }
     }
-    if (dir.empty() || dir.back() != '/')
-        dir += '/';
-    return dir.c_str();
+    if (dir[n - 1] != '/')
+        dir[n++] = '/';
+    dir[n] = '\0';
+    return dir;
 }
 
 // ---------------------------------------------------------------------------
@@ -493,12 +504,12 @@ void setMessageBoxHook(MessageBoxHook hook) {
 // Clock
 // ---------------------------------------------------------------------------
 
-int64_t timeOfDayMs() {
+int64_t steadyClockMs() {
     if (timeSource)
         return timeSource();
-    timeval tv{};
-    gettimeofday(&tv, nullptr);
-    return int64_t(tv.tv_sec) * 1000 + int64_t(tv.tv_usec) / 1000;
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000 + int64_t(ts.tv_nsec) / 1000000;
 }
 
 void setTimeSource(TimeSource source) {

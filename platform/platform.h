@@ -172,11 +172,13 @@ private:
 };
 
 // ---------------------------------------------------------------------------
-// Time of day, in milliseconds. Tests replace the source to make runs exact.
+// A steady millisecond clock for the game clock: it counts from an arbitrary
+// start and never jumps when the system time is set. Read by gameClock() on
+// the GUI thread; tests replace the source to make runs exact.
 // ---------------------------------------------------------------------------
 using TimeSource = int64_t (*)();
-int64_t timeOfDayMs();
-void setTimeSource(TimeSource source);     // null restores the system clock
+int64_t steadyClockMs();
+void setTimeSource(TimeSource source);     // null restores the system's steady clock
 
 // ---------------------------------------------------------------------------
 // Test driver: lets a test run the real program without a display, firing

@@ -2,6 +2,8 @@
 // widget's focus and key handling, and the game clock.
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <QKeyEvent>
 
 #include <unistd.h>
@@ -181,6 +183,12 @@ TEST(GameClock, CountsFromItsFirstUseInThirtyTwoBits) {
     EXPECT_LT(gameClock(), 0);
     setTimeSource(nullptr);
     clockBase = 0;
+
+    // The real source is the steady clock, which setting the time of day
+    // does not move.
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    EXPECT_NEAR(double(steadyClockMs()), ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6, 1000.0);
 }
 
 } // namespace

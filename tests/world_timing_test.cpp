@@ -5,6 +5,7 @@
 #include <new>
 
 #include "support/world_fixture.h"
+#include "ui/ui.h"
 
 // Counting allocator: every operator new of the program is counted while
 // `counting` is set.
@@ -140,6 +141,42 @@ TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSix) {
     }
     EXPECT_EQ(frameBefore, 6);
     EXPECT_NEAR(bossShip->x, bossWarp->x + bossShip->vx, 1e-4);  // where the warp is
+}
+
+// The game clock turns negative after 2^31 ms; the key-redefinition prompt,
+// explosions, the boss warp and every other animation go on across that moment.
+TEST_F(Timing, AnimationsGoOnWhenTheGameClockWraps) {
+    auto runNearlyWrapped = [](int64_t msToWrap) {
+        clockBase = nowMs - ((int64_t(1) << 31) - msToWrap);
+        forEachSprite([](Sprite* s) { s->lastFrameTime = gameClock(); });
+        keyPromptSprite->lastFrameTime = gameClock();
+    };
+    runNearlyWrapped(50);
+    gameState = STATE_PAUSED;
+    startKeyRedefinition();
+    for (int key : {'A', 'B', 'C', 'D', 'E', 'F'}) {
+        nowMs += 20;
+        onKeyPress(key);
+    }
+    EXPECT_EQ(gameState, STATE_PAUSED);
+    EXPECT_EQ(keyBindings.pause, 'F');
+    keyBindings = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
+
+    level = 6;
+    setupLevel();
+    emptyField();
+    protect();
+    rocksLeft = 2;
+    // The clock wraps three frames into the warp.
+    runNearlyWrapped((boss.bossAppearTime + 4 - levelFrames) * 20);
+    while (!bossWarp->active) step();
+    place(bigRocks[0], 100, 60);
+    place(shotSprites[0], 100, 60);
+    bigRockHit(0, 0);
+    for (int f = 0; (bigRockExplosions[0]->active || !bossShip->active) && f < 100; ++f) step();
+    EXPECT_LT(gameClock(), 0);
+    EXPECT_FALSE(bigRockExplosions[0]->active);
+    EXPECT_TRUE(bossShip->active);
 }
 
 TEST_F(Timing, LaterSpritesCoverEarlierOnes) {
