@@ -3,7 +3,9 @@
 // boxes, the installation directory, the clock and the test driver.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -92,6 +94,20 @@ void messageBox(bool critical, DeviceWidget* parent, const char* title, const ch
                     QString::fromLatin1(title ? title : ""), QString::fromLatin1(text ? text : ""),
                     QMessageBox::Ok, parent ? parent->host() : nullptr);
     box.exec();
+}
+
+// The icon installed with the game (share/ beside bin/, as the build tree
+// has it too), else the one the desktop's icon theme knows by the game's name.
+QIcon applicationIcon() {
+    QIcon icon;
+    const QString root = QCoreApplication::applicationDirPath();
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QString path = root + QStringLiteral("/../share/icons/hicolor/%1x%1/apps/").arg(size) +
+                             QStringLiteral(CORVUS_APP_ID ".png");
+        if (QFile::exists(path))
+            icon.addFile(path, QSize(size, size));
+    }
+    return icon.isNull() ? QIcon::fromTheme(QStringLiteral(CORVUS_APP_ID)) : icon;
 }
 
 } // namespace
@@ -375,6 +391,9 @@ PlatformApplication::PlatformApplication(int& argc, char** argv) {
     if (!QCoreApplication::instance()) {
         application = new QApplication(argc, argv);
         ownsApplication_ = true;
+        // The desktop matches the window to the installed entry and icon.
+        QGuiApplication::setDesktopFileName(QStringLiteral(CORVUS_APP_ID));
+        QApplication::setWindowIcon(applicationIcon());
     }
 }
 

@@ -3,7 +3,8 @@
 # Sourced by play.sh and test.sh; uses sudo when not run as root.
 set -euo pipefail
 CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-                 libsdl1.2-dev libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev)
+                 libsdl1.2-dev libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev
+                 desktop-file-utils appstream)
 missing=()
 for p in "${CORVUS_PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

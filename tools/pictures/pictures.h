@@ -23,6 +23,15 @@ Image warpFrame(int frame);                        // 64 x 64
 Image sceneryFrame();                              // 90 x 64
 Image carrierFrame(int frame);                     // 32 x 32, two frames per power-up kind
 
+// Paints the ship model onto `r` with its centre at (cx, cy) (pixels), `scale`
+// pixels per model unit (the sprites use 1); frame 0 without exhaust, 1..5
+// with the flames of the thrust animation.
+void paintShip(Raster& r, float cx, float cy, float scale, int heading, int frame);
+
+// The application icon: the ship under thrust on a rounded tile of deep space,
+// `size` x `size` pixels with soft (partly transparent) edges.
+Image appIcon(int size);
+
 // Text strips and menu items.
 Image scoreDigit(int digit);                       // 8 x 16
 Image livesDigit(int digit);                       // 8 x 16

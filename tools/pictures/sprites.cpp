@@ -108,18 +108,24 @@ constexpr float SHIP_CX = 16.0f, SHIP_CY = 16.0f;   // the model's origin in the
 } // namespace
 
 Image shipFrame(int heading, int frame) {
+    Raster r(32, 32, SS);
+    paintShip(r, SHIP_CX, SHIP_CY, 1.0f, heading, frame);
+    return finishSprite(r.resolve(0.45f), rgb(0x0A1224));
+}
+
+void paintShip(Raster& r, float cx, float cy, float scale, int heading, int frame) {
     static const std::vector<Facet> model = shipModel();
     const float a = float(heading) * PI / 8.0f, c = std::cos(a), s = std::sin(a);
+    // Scaled model coordinates keep the sprite's arithmetic exact at scale 1.
     const auto toScreen = [&](float x, float y, float& ox, float& oy) {
-        ox = SHIP_CX + x * c - y * s;
-        oy = SHIP_CY + x * s + y * c;
+        ox = cx + x * scale * c - y * scale * s;
+        oy = cy + x * scale * s + y * scale * c;
     };
     const auto toModel = [&](float px, float py, float& x, float& y) {
-        const float dx = px - SHIP_CX, dy = py - SHIP_CY;
-        x = dx * c + dy * s;
-        y = -dx * s + dy * c;
+        const float dx = px - cx, dy = py - cy;
+        x = (dx * c + dy * s) / scale;
+        y = (-dx * s + dy * c) / scale;
     };
-    Raster r(32, 32, SS);
     // Exhaust: two tapering flames, their length cycling over frames 1..5.
     static const float FLAME_LENGTH[6] = {0, 4.2f, 6.4f, 5.0f, 6.9f, 5.6f};
     if (frame > 0) {
@@ -171,7 +177,6 @@ Image shipFrame(int heading, int frame) {
             return lit(f.colour, rotateZ(n, a), 0.42f, f.specular, f.dome ? 24.0f : 14.0f);
         });
     }
-    return finishSprite(r.resolve(0.45f), rgb(0x0A1224));
 }
 
 // ---------------------------------------------------------------------------
