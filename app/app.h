@@ -84,6 +84,8 @@ void buildDirectionTables();
 // `orientation` (0, 1, 3; anything else copies nothing).
 void presentFrame(uint8_t* fb, int orientation);
 
-[[noreturn]] void fatalError(const char* text);
-void showErrorMessage(const char* text);
+// A set-up failure: the box with `text`; when the failure is about one file,
+// `file` is then named on standard error. fatalError ends the program.
+[[noreturn]] void fatalError(const char* text, const char* file = nullptr);
+void showErrorMessage(const char* text, const char* file = nullptr);
 [[noreturn]] void exitGame(GameWidget* widget);

@@ -1,14 +1,24 @@
 // Error boxes and the one way the game ends itself.
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/app.h"
 
 namespace {
 const char* const FATAL_TITLE = "Fatal Error";
-}
 
-void fatalError(const char* text) {
+// The boxes keep their fixed texts, and one text can stand for several files;
+// the file itself is named on standard error once the box has been dismissed.
+void nameFile(const char* file) {
+    if (!file) return;
+    std::fprintf(stderr, "Could not read %s\n", file);
+    std::fflush(stderr);
+}
+} // namespace
+
+void fatalError(const char* text, const char* file) {
     messageBoxCritical(theWidget, FATAL_TITLE, text);
+    nameFile(file);
     exitGame(theWidget);
 }
 
@@ -17,9 +27,10 @@ void GameWidget::fatalError(const char* text) {
     exitGame(this);
 }
 
-void showErrorMessage(const char* text) {
+void showErrorMessage(const char* text, const char* file) {
     GameWidget* w = GameWidget::instance;
     messageBoxCritical(w, w ? w->caption() : "", text);
+    nameFile(file);
 }
 
 void exitGame(GameWidget* widget) {

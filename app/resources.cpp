@@ -215,12 +215,13 @@ bool loadAllPictures() {
         *p.record = new (std::nothrow) Picture{0, 0};
         if (!*p.record)
             fatalError(p.recordMessage ? p.recordMessage : MSG_MEMORY);
-        if (!loadPicture(*p.record, picturePaths[p.file], p.width, p.height, *p.pixels)) {
+        const char* path = picturePaths[p.file];
+        if (!loadPicture(*p.record, path, p.width, p.height, *p.pixels)) {
             if (!p.fatal) {
-                showErrorMessage(p.loadMessage);
+                showErrorMessage(p.loadMessage, path);
                 continue;
             }
-            fatalError(p.loadMessage);
+            fatalError(p.loadMessage, path);
         }
     }
     return true;

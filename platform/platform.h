@@ -149,6 +149,9 @@ void setMessageBoxHook(MessageBoxHook hook);
 // ---------------------------------------------------------------------------
 // Picture decoding. The decoded image is 1, 8 (colour table), 16 (RGB565) or
 // 32 bits (0xAARRGGBB) per pixel; other file depths are converted to 32.
+// Bitmaps stored as RGB565 arrive at 16 bits with their values unchanged. A
+// missing or damaged file makes load() return false without printing
+// anything; the caller reports it. Called by the picture loader at start-up.
 // ---------------------------------------------------------------------------
 class PlatformImage {
 public:

@@ -67,7 +67,9 @@ TEST(Resources, MissingBackgroundIsShownAndTheGameGoesOn) {
     runner.frames(1);
     EXPECT_EQ(runner.screenPixel(2, 300), testPictureColour(6));
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("CorvusRaiders: Failure to load background image\n"), std::string::npos)
+    EXPECT_NE(err.find("CorvusRaiders: Failure to load background image\nCould not read " + data +
+                       "lib/corvusraiders_demo/pp1\n"),
+              std::string::npos)
         << err;
     EXPECT_EQ(err.find("Fatal"), std::string::npos) << err;
 }
@@ -85,7 +87,9 @@ TEST(Resources, EachMissingPictureEndsTheProgramWithItsMessage) {
                 HeadlessRunner runner(data);
                 _exit(9);
             },
-            ::testing::ExitedWithCode(0), "Fatal Error: Error loading " + named[file] + " image");
+            ::testing::ExitedWithCode(0),
+            "Fatal Error: Error loading " + named[file] + " image\nCould not read .*/pp" +
+                std::to_string(file) + "\n$");
     }
 }
 

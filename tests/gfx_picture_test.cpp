@@ -1,7 +1,8 @@
 // Picture loading: decoding by depth, the colour rule, padded scan lines,
-// files of the wrong size and files that cannot be read.
+// 16-bit bitmaps, files of the wrong size and files that cannot be read.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QImage>
 
 #include <fstream>
@@ -16,8 +17,27 @@ namespace {
 constexpr uint16_t FILL = 0xABCD; // marks destination pixels nobody wrote
 using Pixels = std::vector<uint16_t>;
 
-// Saves pictures as PNG files without a suffix, like the game's own files,
-// and loads them back, keeping what the loader printed.
+// A 16-bit bit-field bitmap of `rows` (top row first), stored bottom-up
+// unless `topDown`. A 40-byte info header is followed by the masks, a 124-byte
+// one holds them. Rows are padded to 4 bytes.
+std::string bitmap16(const std::vector<Pixels>& rows, bool topDown, int header, bool rgb565 = true) {
+    const int w = int(rows[0].size()), h = int(rows.size()), stride = (w * 2 + 3) / 4 * 4;
+    const int offset = 14 + header + (header == 40 ? 12 : 0);
+    std::string b(size_t(offset + stride * h), '\0');
+    auto put = [&b](int at, int64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b[size_t(at + i)] = char(v >> 8 * i);
+    };
+    b[0] = 'B', b[1] = 'M';
+    put(2, int64_t(b.size()), 4), put(10, offset, 4), put(14, header, 4), put(18, w, 4);
+    put(22, topDown ? -h : h, 4), put(26, 1, 2), put(28, 16, 2), put(30, 3, 4);
+    put(54, rgb565 ? 0xF800 : 0x7C00, 4), put(58, rgb565 ? 0x07E0 : 0x03E0, 4), put(62, 0x1F, 4);
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c) put(offset + (topDown ? r : h - 1 - r) * stride + 2 * c, rows[size_t(r)][size_t(c)], 2);
+    return b;
+}
+
+// Writes picture files without a suffix, like the game's own files, and loads
+// them back, keeping what the loader printed.
 class PictureFiles : public ::testing::Test {
   protected:
     std::string dir = makeTempDir("pictures");
@@ -25,15 +45,26 @@ class PictureFiles : public ::testing::Test {
     std::string err;
     int saved = 0;
 
-    Pixels load(const QImage& image, int w, int h) {
+    std::string write(const std::string& bytes) {
         const std::string path = dir + "pic" + std::to_string(++saved);
-        EXPECT_TRUE(image.save(QString::fromStdString(path), "PNG"));
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+    static std::string png(const QImage& image) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        EXPECT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+        return bytes.toStdString();
+    }
+    Pixels load(const std::string& bytes, int w, int h) {
+        const std::string path = write(bytes);
         Pixels out(size_t(w) * h, FILL);
         testing::internal::CaptureStderr();
         EXPECT_TRUE(loadPicture(&pic, path.c_str(), w, h, out.data()));
         err = testing::internal::GetCapturedStderr();
         return out;
     }
+    Pixels load(const QImage& image, int w, int h) { return load(png(image), w, h); }
 };
 
 TEST(ConvertImage, EachDepthWithPaddedScanLines) {
@@ -44,13 +75,6 @@ TEST(ConvertImage, EachDepthWithPaddedScanLines) {
     Pixels out(6, FILL);
     ASSERT_TRUE(convertImage({3, 2, 8, 3, table, bits8, 4}, 3, 2, out.data()));
     EXPECT_EQ(out, (Pixels{0xF800, 0x07C0, 0x001F, 0x001F, 0, 0}));
-
-    // 16 bits are copied as they are, the lowest green bit (0x0020) included;
-    // 8-byte scan lines hold 3 pixels and one of padding.
-    const uint16_t bits16[8] = {0x0020, 0xFFFF, 0x07E0, 0xEEEE, 0x1234, 0x0001, 0x8000, 0xEEEE};
-    ASSERT_TRUE(convertImage({3, 2, 16, 0, nullptr, reinterpret_cast<const uint8_t*>(bits16), 8}, 3,
-                             2, out.data()));
-    EXPECT_EQ(out, (Pixels{0x0020, 0xFFFF, 0x07E0, 0x1234, 0x0001, 0x8000}));
 
     // Any other depth is refused and leaves the array alone.
     Pixels keep(4, FILL);
@@ -76,6 +100,19 @@ TEST_F(PictureFiles, TrueColourByTheColourRuleGreyByItsRamp) {
                                         colourRule(0xFF999999), colourRule(0xFFCCCCCC), 0xFFDF}));
 }
 
+TEST_F(PictureFiles, Rgb565BitmapsKeepTheirValuesWhicheverWayTheirRowsRun) {
+    // The lowest green bit (0x0020) included; rows of 6 bytes padded to 8.
+    const std::vector<Pixels> rows = {{0x0020, 0xFFFF, 0x07E0}, {0x1234, 0x0001, 0x8000}};
+    for (auto [topDown, header] : {std::pair{false, 40}, {true, 124}}) {
+        EXPECT_EQ(load(bitmap16(rows, topDown, header), 3, 2),
+                  (Pixels{0x0020, 0xFFFF, 0x07E0, 0x1234, 0x0001, 0x8000}));
+        EXPECT_EQ(err, "");
+    }
+    // Another 16-bit layout is widened by the reader and takes the colour rule:
+    // white in 5-5-5 becomes 0xFFDF.
+    EXPECT_EQ(load(bitmap16({{0x7FFF}}, false, 40, false), 1, 1), Pixels{0xFFDF});
+}
+
 TEST_F(PictureFiles, WrongSizeIsReportedAndFittedRowByRow) {
     QImage tall(240, 319, QImage::Format_RGB32);
     tall.fill(qRgb(0xFF, 0, 0));
@@ -94,17 +131,25 @@ TEST_F(PictureFiles, WrongSizeIsReportedAndFittedRowByRow) {
     EXPECT_EQ(load(wide, 4, 2), (Pixels{0x1F, 0x1F, 0x1F, 0, 0xF800, 0xF800, 0xF800, 0}));
 }
 
-TEST_F(PictureFiles, MissingOrUnreadableFileFailsAndWritesNothing) {
-    // No file, a file of text, and a picture file cut off after its signature.
-    std::ofstream(dir + "garbage") << "this is not a picture at all\n";
-    std::ofstream(dir + "cut") << "\x89PNG\r\n\x1a\n" << std::string(32, '\0');
-    for (const char* name : {"nothing-here", "garbage", "cut"}) {
+TEST_F(PictureFiles, MissingOrDamagedFileFailsQuietlyAndWritesNothing) {
+    // No file, text, a picture cut off after its signature or half-way, and a
+    // 16-bit bitmap whose last row is cut short.
+    QImage big(64, 64, QImage::Format_RGB32);
+    for (int i = 0; i < 64 * 64; ++i) big.setPixel(i % 64, i / 64, uint32_t(i) * 2654435761u);
+    const std::string whole = png(big), bitmap = bitmap16({{1, 2, 3}, {4, 5, 6}}, false, 40);
+    const std::string paths[] = {dir + "nothing-here", write("this is not a picture at all\n"),
+                                 write(std::string("\x89PNG\r\n\x1a\n") + std::string(32, '\0')),
+                                 write(whole.substr(0, whole.size() / 2)),
+                                 write(bitmap.substr(0, bitmap.size() - 3))};
+    testing::internal::CaptureStderr();
+    for (const std::string& path : paths) {
         Picture kept{7, 9};
         Pixels out(4, FILL);
-        EXPECT_FALSE(loadPicture(&kept, (dir + name).c_str(), 2, 2, out.data())) << name;
+        EXPECT_FALSE(loadPicture(&kept, path.c_str(), 2, 2, out.data())) << path;
         EXPECT_EQ(kept.width * 1000 + kept.height, 7009);
         EXPECT_EQ(out, Pixels(4, FILL));
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // the decoders' own complaints too
 }
 
 } // namespace
