@@ -48,7 +48,10 @@ int32_t randomAngle() {
 }
 
 void newGame() {
+    // A new game starts at rest. A lost ship has its velocity zeroed already,
+    // but a game given up from the pause screen leaves the old one behind.
     shipDirection = 0;
+    shipVelocityX = shipVelocityY = 0.0f;
     Sprite* ship = shipSprites[0];
     ship->x = SHIP_START_X;
     ship->y = SHIP_START_Y;
@@ -66,7 +69,6 @@ void newGame() {
     score = 0;
     newHighScore = false;
     updateHighScoreDigits();
-    // The ship's velocity is left alone: a loss has already zeroed it.
 }
 
 // The frame driver's re-entry flag is deliberately left alone here: the level
@@ -216,4 +218,5 @@ void setupLevel() {
     rocksLeft = SMALL_ROCKS;
     thrusting = false;
     gameAbandoned = false;
+    nextLevelAfterRespawn = false;
 }

@@ -166,15 +166,22 @@ void updatePowerUps() {
         playEffect(EFFECT_CARRIER_ARRIVES, false);
     }
 
-    // Boss arrival: the ship appears under the warp while it shows its
-    // arrival frame, and the warp then plays out and ends itself.
+    // Boss arrival. The warp holds its arrival frame for several game frames.
+    // The boss is delivered on the first of them, when the warp is made to end
+    // itself after its last frame; on the others a living boss is only kept
+    // under the warp. So the boss comes once per attempt: one destroyed while
+    // the warp still shows that frame stays destroyed.
     if (bossWarp->active) {
         if (bossWarp->frame == WARP_ARRIVAL_FRAME) {
-            bossWarp->flags = SPRITE_ONE_SHOT;
-            boss.bossAlive = true;
-            bossShip->active = true;
-            bossShip->x = bossWarp->x;
-            bossShip->y = bossWarp->y;
+            if (bossWarp->flags != SPRITE_ONE_SHOT) {
+                bossWarp->flags = SPRITE_ONE_SHOT;
+                boss.bossAlive = true;
+                bossShip->active = true;
+            }
+            if (boss.bossAlive) {
+                bossShip->x = bossWarp->x;
+                bossShip->y = bossWarp->y;
+            }
         }
     } else if (levelFrames > boss.bossAppearTime) {
         bossWarp->active = true;

@@ -32,12 +32,16 @@ void updateGame() {
     // The state is read again: the collisions may have changed it.
     switch (gameState) {
     case STATE_SHIP_LOST:
-        if (respawnDelay != 0)
+        if (respawnDelay != 0) {
             --respawnDelay;
-        else if (lives >= 0)
+        } else if (lives >= 0) {
+            // The level is played again from scratch, unless the loss came in
+            // the same pass that cleared it: then the ship comes back on the next.
+            if (nextLevelAfterRespawn) ++level;
             setupLevel();
-        else
+        } else {
             enterGameOver();
+        }
         break;
     case STATE_GAME_OVER:
         if (gameOverTimer != 0) {

@@ -73,8 +73,10 @@ TEST_F(Menus, PenPressesByScreen) {
     for (auto [from, x, y, want] : taps) {
         SetUp();
         gameState = from;
+        shipVelocityX = 2.5f;  // as a game given up from the pause screen leaves it
         onPenPress(x, y);
         EXPECT_EQ(gameState, want) << from << " tapped at " << x << "," << y;
+        EXPECT_EQ(shipVelocityX, want == STATE_PLAYING ? 0.0f : 2.5f);  // a new game starts at rest
         EXPECT_EQ(exitCountdown, from == STATE_EXITING ? 1 : 100);
         // Pausing, or a redefinition, remembers the screen to go back to.
         const bool remembers = want == STATE_PAUSED || want == STATE_REDEFINE_KEYS;

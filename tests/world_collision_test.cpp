@@ -129,6 +129,33 @@ TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLives) {
     EXPECT_EQ(levelEndTimer, 50);
 }
 
+TEST_F(Collisions, ALossInThePassThatClearsTheLevelStandsInEitherOrder) {
+    // The ship is lost on the last rock just before a shot takes it, or by a
+    // boss shot just after; with a ship left or none.
+    for (bool lossFirst : {true, false}) {
+        for (int32_t left : {1, 0}) {
+            SetUp();
+            emptyField();
+            dropShield();
+            lives = left;
+            rocksLeft = 1;
+            place(ship(), 100.0f, 100.0f);
+            const float rock = lossFirst ? 108.0f : 20.0f;
+            place(smallRocks[0], rock, rock);
+            place(shotSprites[0], rock, rock);
+            if (!lossFirst) place(bossShot, 108.0f, 108.0f);
+            detectCollisions();
+            EXPECT_EQ(gameState, STATE_SHIP_LOST) << lossFirst << left;
+            EXPECT_EQ(lives * 1000 + respawnDelay, (left - 1) * 1000 + 100) << lossFirst << left;
+            // After the wait the ship is back on the next level, or the game is over.
+            step(101);
+            EXPECT_EQ(gameState, left ? STATE_PLAYING : STATE_GAME_OVER) << lossFirst << left;
+            EXPECT_EQ(level, left ? 2 : 1);
+            EXPECT_EQ(ship()->active, left == 1);
+        }
+    }
+}
+
 TEST_F(Collisions, ScoreDigitsExtraShipsAndTheHighScoreNotice) {
     const struct { int32_t score; const char* shown; } rows[] = {
         {400, "0000400"}, {1234500, "1234500"}, {12345678, "2345678"}};

@@ -99,8 +99,7 @@ TEST_F(WorldScenario, CarrierShotAndItsPowerUpExpiringAfter600Frames) {
 TEST_F(WorldScenario, BossArrivesAndIsDestroyedByTheThirdHit) {
     level = 4;
     setupLevel();
-    // Shoot only once the warp has played out: until then it keeps delivering.
-    ASSERT_TRUE(playUntil(r, 1100, [] { return boss.bossAlive && !bossWarp->active; }));
+    ASSERT_TRUE(playUntil(r, 1100, [] { return boss.bossAlive; }));
     const int32_t before = score;
     for (int hit = 1; hit <= 3; ++hit) {
         shootAt(bossShip);

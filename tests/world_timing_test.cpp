@@ -141,6 +141,13 @@ TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSix) {
     }
     EXPECT_EQ(frameBefore, 6);
     EXPECT_NEAR(bossShip->x, bossWarp->x + bossShip->vx, 1e-4);  // where the warp is
+
+    // Destroyed while the warp still shows that frame, it stays destroyed.
+    ASSERT_EQ(bossWarp->frame, 6);
+    boss.bossHitPoints = 0;
+    bossHit(0);
+    while (bossWarp->active) step();
+    EXPECT_FALSE(bossShip->active || boss.bossAlive);
 }
 
 // The game clock turns negative after 2^31 ms; the key-redefinition prompt,
