@@ -15,6 +15,7 @@
 // overwrites them from the file at start-up.
 KeyBindings keyBindings = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 int32_t capturedKeys[6] = {-1, -1, -1, -1, -1, -1};
+GameState pauseResumeState = STATE_PLAYING;
 
 namespace {
 
@@ -136,14 +137,18 @@ void captureKey(int key) {
     capturedKeys[n] = key;
     bindKey(n, key);
     if (n == LAST_KEY) {
+        // Back to the screen the redefinition was entered from. The pause
+        // screen then resumes where the game was paused (a lost ship or the
+        // game-over screen included), not in play without a ship.
         gameState = resumeState;
-        resumeState = STATE_PLAYING;
+        resumeState = gameState == STATE_PAUSED ? pauseResumeState : STATE_PLAYING;
         saveSettings();
         return;
     }
-    // The prompt steps on the game clock with no delay, so two keys within
-    // the same millisecond both land on the same prompt.
-    keyPromptSprite->nextFrame();
+    // The prompt is set rather than animated on: keys queued during one frame
+    // arrive within the same millisecond, too soon for an animation step, and
+    // each of them must still move the prompt to the next key.
+    keyPromptSprite->setFrame(n + 1);
 }
 
 } // namespace

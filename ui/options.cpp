@@ -84,6 +84,10 @@ void drawOptions() {
 }
 
 void startKeyRedefinition() {
+    // resumeState now names the screen to come back to; the pause screen's
+    // own state to resume is kept aside until then.
+    if (gameState == STATE_PAUSED)
+        pauseResumeState = resumeState;
     resumeState = gameState;
     gameState = STATE_REDEFINE_KEYS;
     keyPromptSprite->setFrame(0); // the first key asked for is turn left

@@ -29,6 +29,8 @@ struct KeyBindings {
 // ---------------------------------------------------------------------------
 extern KeyBindings keyBindings;        // loaded from and saved to the settings file
 extern int32_t capturedKeys[6];        // keys given so far in a redefinition
+extern GameState pauseResumeState;     // what the pause screen resumes to, kept while a
+                                       // redefinition entered from it runs
 
 // ---------------------------------------------------------------------------
 // Keyboard
