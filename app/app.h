@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "audio/joystick.h"
 #include "platform/platform.h"
 
 // The one window of the game. Event routing: keys (auto-repeats dropped) to the
@@ -27,6 +28,7 @@ public:
     void resizeEvent() override;
 
     void enterFullScreen();
+    void pollPad();                 // one reading of the pad, before a frame
     [[noreturn]] void fatalError(const char* text);
 
     bool suspended = true;          // no frames run
@@ -47,6 +49,7 @@ extern char picturePaths[10][PATH_SIZE];     // entries 1..9: "<data>/pp1" .. "<
 extern char trackPaths[3][TRACK_PATH_SIZE];  // all "<data>/tinytune.xm"
 extern bool frameInProgress;                 // runFrame is composing or presenting
 extern int64_t clockBase;                    // ms of the steady clock at the game clock's first use
+extern PadReader padReader;                  // the pad read on each frame tick; null: no pad
 
 // Seed for the random generator: -1 seeds from the time of day (a new game
 // every run); tests set a fixed value before resource set-up.

@@ -23,7 +23,7 @@ const char* const HELP =
     "  --version          show the version and exit\n"
     "\n"
     "Keys: arrows turn, thrust and raise the shield, Space fires, F11 pauses,\n"
-    "Escape in the menu leaves. See corvusraiders(6).\n";
+    "Escape in the menu leaves. A gamepad plays too. See corvusraiders(6).\n";
 
 constexpr int MAX_SCALE = 16;
 

@@ -329,6 +329,8 @@ void setupResources() {
         Mix_VolumeMusic(mixerLevel(musicVolume));
     if (audioOpen)
         Mix_Volume(-1, mixerLevel(sfxVolume));
+    // A pad plugged in at start plays too; without one nothing changes.
+    padReader = openPad() ? readPad : nullptr;
 
     buildDirectionTables();
 }
@@ -342,6 +344,8 @@ void shutdown() {
     (void)launch.readNumEntry("GrabKeys", 1);
 
     shutdownAudio();
+    padReader = nullptr;
+    closePad();
 
     for (uint16_t** slot : FREE_ORDER) {
         delete[] *slot;

@@ -18,6 +18,7 @@ char picturePaths[10][PATH_SIZE] = {};
 char trackPaths[3][TRACK_PATH_SIZE] = {};
 bool frameInProgress = false;
 int64_t clockBase = 0;           // ms
+PadReader padReader = nullptr;
 int64_t randomSeedOverride = -1;
 
 namespace {

@@ -39,9 +39,22 @@ bool GameWidget::start() {
     return true;
 }
 
+// The pad is read where the frame starts, so its controls act on the state
+// the frame then shows, like keys that arrived since the last frame.
 void GameWidget::timerEvent() {
-    if (isVisible() && isActiveWindow() && !suspended)
+    if (isVisible() && isActiveWindow() && !suspended) {
+        pollPad();
         runFrame();
+    }
+}
+
+void GameWidget::pollPad() {
+    PadState state;
+    if (frameInProgress || !padReader || !padReader(state))
+        return;
+    if (applyPadState(state)) {
+        // The pad is in use: the place to tell the platform (pointer hiding).
+    }
 }
 
 void GameWidget::mousePressEvent(const PenEvent& e) { onPenPress(e.x, e.y); }
@@ -74,6 +87,7 @@ void GameWidget::focusOutEvent() {
     turningLeft = false;
     turningRight = false;
     thrusting = false;
+    forgetPadControls();
 }
 
 void GameWidget::resizeEvent() {

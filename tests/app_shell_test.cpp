@@ -93,8 +93,13 @@ TEST(Resources, EachMissingPictureEndsTheProgramWithItsMessage) {
     }
 }
 
-TEST(Widget, FocusMakesFullScreenOnceAndSuspendsFrames) {
+PadState scriptedPad;  // what the test's pad reports
+bool readScriptedPad(PadState& state) { return state = scriptedPad, true; }
+
+TEST(Widget, FocusMakesFullScreenOnceAndSuspendsFramesAndThePad) {
     HeadlessRunner runner;
+    padReader = readScriptedPad;
+    scriptedPad = PadState();
     GameWidget* w = theWidget;
     EXPECT_EQ(w->showFullScreenCalls(), 1);
     w->focusInEvent(); // focused again without losing it
@@ -106,8 +111,10 @@ TEST(Widget, FocusMakesFullScreenOnceAndSuspendsFrames) {
     runner.setFocus(false);
     EXPECT_FALSE(thrusting || turningLeft);
     const int32_t before = levelFrames;
+    scriptedPad.buttons = 1 << 7;  // Start, held from now on
     runner.frames(4);
     EXPECT_EQ(levelFrames, before);
+    EXPECT_EQ(gameState, STATE_PLAYING);
     // Even a frame forced while suspended does not reach the screen.
     std::memset(deviceFrameBuffer(), 0, FRAMEBUFFER_BYTES);
     runFrame();
@@ -119,6 +126,13 @@ TEST(Widget, FocusMakesFullScreenOnceAndSuspendsFrames) {
     runner.frames(4);
     EXPECT_EQ(levelFrames, before + 5);
     EXPECT_NE(runner.screenPixel(120, 318), 0);
+    // Held since before the focus came back, Start counts only when pressed anew.
+    EXPECT_EQ(gameState, STATE_PLAYING);
+    scriptedPad.buttons = 0;
+    runner.frames(1);
+    scriptedPad.buttons = 1 << 7;
+    runner.frames(1);
+    EXPECT_EQ(gameState, STATE_PAUSED);
 }
 
 TEST(Widget, AutoRepeatedKeysAreDroppedAndTheSizeIsKept) {

@@ -140,4 +140,59 @@ TEST_F(Keys, RedefinitionRefusesKeysGivenBeforeAndReturnsToThePauseScreen) {
     EXPECT_FALSE(keyInUseSprite->isActive());
 }
 
+// A pad reading: buttons by device number, the stick, the hat.
+PadState pad(uint32_t buttons, int x = 0, int y = 0, uint8_t hat = 0,
+             PadLayout layout = PAD_LAYOUT_EVDEV) {
+    PadState s;
+    s.buttons = buttons, s.stickX = int16_t(x), s.stickY = int16_t(y), s.hat = hat, s.layout = layout;
+    return s;
+}
+
+TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
+    forgetPadControls();
+    applyPadState(pad(0));
+    shieldEnergy = 0;
+    // Readings in play, Xbox-style numbering: 0 south, 1 east, 2 west, 3 north, 7 Start.
+    const std::tuple<PadState, const char*, int> steps[] = {
+        {pad(0, -20000), "left ", 0},
+        {pad(0, 20000), "right ", 0},    // swung across in one reading
+        {pad(0, 13000), "right ", 0},    // not yet let go
+        {pad(0, 0, -30000), "thrust ", 0},
+        {pad(1 << 0, 0, -30000, PAD_HAT_UP), "thrust ", 0},  // still the one push
+        {pad(0), "", 0},
+        {pad(1 << 2), "fire ", 1},
+        {pad(1 << 2 | 1 << 1), "fire ", 1},
+        {pad(0, 0, 0, PAD_HAT_DOWN), "fire ", 1},  // shields refused: not full
+        {pad(1 << 7), "fire pause ", 1},
+        {pad(0), "fire pause ", 1},
+        {pad(1 << 0), "fire ", 1},       // any other control resumes, and only that
+    };
+    for (const auto& [reading, want, shots] : steps) {
+        applyPadState(reading);
+        EXPECT_EQ(actions(), want) << actions();
+        EXPECT_EQ(activeShots(), shots) << want;
+    }
+    EXPECT_FLOAT_EQ(shipVelocityY, -1.5f);
+
+    // The controller database's numbering: 4 Back, 6 Start, 11 D-pad up.
+    const PadLayout db = PAD_LAYOUT_CONTROLLER;
+    applyPadState(pad(0, 0, 0, 0, db));
+    applyPadState(pad(1 << 11, 0, 0, 0, db));
+    EXPECT_FLOAT_EQ(shipVelocityY, -3.0f);
+    gameState = STATE_TITLE;
+    applyPadState(pad(1 << 6, 0, 0, 0, db));
+    EXPECT_EQ(gameState, STATE_MENU);
+    applyPadState(pad(1 << 4, 0, 0, 0, db));
+    EXPECT_EQ(gameState, STATE_EXITING);
+
+    // The redefinition screen takes keys only; a held control stays quiet after it.
+    gameState = STATE_MENU;
+    startKeyRedefinition();
+    applyPadState(pad(1 << 2));
+    EXPECT_EQ(keyBindings.left, KEY_LEFT);
+    gameState = STATE_PLAYING;
+    applyPadState(pad(0));
+    EXPECT_EQ(activeShots(), 1);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "audio/joystick.h"
 #include "game/game.h"
 
 constexpr int KEY_ESCAPE = 0x1000;     // device key codes
@@ -52,6 +53,24 @@ void handleMenuPen(GameState state, int x, int y);
 // ---------------------------------------------------------------------------
 void drawOptions();
 void startKeyRedefinition();
+
+// ---------------------------------------------------------------------------
+// Gamepad: each control presses and releases the key it stands for, through
+// onKeyPress and onKeyRelease, so the keyboard's rules hold for it.
+//   turn left/right  D-pad or left stick left/right   keyBindings.left/right
+//   thrust           D-pad or stick up, south button  keyBindings.thrust
+//   fire             west or east button              keyBindings.fire
+//   shields          north button, D-pad down         keyBindings.shields
+//   pause            Start                            keyBindings.pause
+//   escape           Back                             KEY_ESCAPE
+// Presses on the key-redefinition screen are dropped (it takes keyboard keys).
+// ---------------------------------------------------------------------------
+// One reading of the pad, once per frame tick; true when a control was
+// pressed or released (the pad is in use).
+bool applyPadState(const PadState& state);
+// After a loss of focus: controls held now count as already held, so only a
+// new press acts, as with keys held across the loss.
+void forgetPadControls();
 
 // ---------------------------------------------------------------------------
 // Shared by the keyboard and the pen
