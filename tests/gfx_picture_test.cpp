@@ -20,7 +20,8 @@ using Pixels = std::vector<uint16_t>;
 // A 16-bit bit-field bitmap of `rows` (top row first), stored bottom-up
 // unless `topDown`. A 40-byte info header is followed by the masks, a 124-byte
 // one holds them. Rows are padded to 4 bytes.
-std::string bitmap16(const std::vector<Pixels>& rows, bool topDown, int header, bool rgb565 = true) {
+std::string bitmap16(const std::vector<Pixels>& rows, bool topDown, int header,
+                     bool rgb565 = true) {
     const int w = int(rows[0].size()), h = int(rows.size()), stride = (w * 2 + 3) / 4 * 4;
     const int offset = 14 + header + (header == 40 ? 12 : 0);
     std::string b(size_t(offset + stride * h), '\0');
@@ -32,7 +33,8 @@ std::string bitmap16(const std::vector<Pixels>& rows, bool topDown, int header, 
     put(22, topDown ? -h : h, 4), put(26, 1, 2), put(28, 16, 2), put(30, 3, 4);
     put(54, rgb565 ? 0xF800 : 0x7C00, 4), put(58, rgb565 ? 0x07E0 : 0x03E0, 4), put(62, 0x1F, 4);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) put(offset + (topDown ? r : h - 1 - r) * stride + 2 * c, rows[size_t(r)][size_t(c)], 2);
+        for (int c = 0; c < w; ++c)
+            put(offset + (topDown ? r : h - 1 - r) * stride + 2 * c, rows[size_t(r)][size_t(c)], 2);
     return b;
 }
 
