@@ -31,8 +31,10 @@ bool openPad() {
     }
     // Read by polling; no events queue up.
     SDL_JoystickEventState(SDL_IGNORE);
+    // The layer reads its switch as a number, as here.
     const char* asked = std::getenv(CONTROLLER_SWITCH);
-    const bool controllers = SDL_Linked_Version()->patch >= FIRST_LAYER_PATCH && asked && *asked == '1';
+    const bool controllers =
+        SDL_Linked_Version()->patch >= FIRST_LAYER_PATCH && asked && std::atoi(asked) != 0;
     padLayout = controllers ? PAD_LAYOUT_CONTROLLER : PAD_LAYOUT_EVDEV;
     return true;
 }
