@@ -106,7 +106,7 @@ const Block WORLD_BLOCKS[] = {
     WORLD_BLOCK(shipVelocityX), WORLD_BLOCK(shipVelocityY), WORLD_BLOCK(shotDistance),
     WORLD_BLOCK(shieldsUp), WORLD_BLOCK(lowShieldWarned), WORLD_BLOCK(carrierFlying),
     WORLD_BLOCK(powerUpRunning), WORLD_BLOCK(newHighScore), WORLD_BLOCK(boss),
-    WORLD_BLOCK(powerUpTable), WORLD_BLOCK(nextLevelAfterRespawn),
+    WORLD_BLOCK(powerUpTable), WORLD_BLOCK(level),
 };
 #undef WORLD_BLOCK
 

@@ -68,7 +68,6 @@ bool spritesOverlap(const Sprite* a, const Sprite* b, int32_t marginA, int32_t m
 void detectCollisions() {
     if (gameState == STATE_SHIP_LOST || gameState == STATE_GAME_OVER) return;
     shipGone = false;
-    const bool clearedEarlier = gameState != STATE_PLAYING;  // level cleared in an earlier frame
 
     for (int i = 0; i < BIG_ROCKS; ++i) {
         Sprite* rock = bigRocks[i];
@@ -119,13 +118,4 @@ void detectCollisions() {
         shotsAgainst(bossShip, BOSS_MARGIN_VS_SHOT, [](int j) { bossHit(j); });
     }
 
-    // One pass can lose the ship and also take the last rock (or the boss), in
-    // either order. Clearing the level never undoes the loss: the pass ends
-    // with the ship lost, the respawn wait runs (or, with no ship left, the
-    // game ends), and the ship then comes back on the next level instead of
-    // replaying the cleared one.
-    if (shipGone && !clearedEarlier && rocksLeft == 0 && !boss.bossAlive) {
-        gameState = STATE_SHIP_LOST;
-        nextLevelAfterRespawn = true;
-    }
 }

@@ -140,7 +140,6 @@ extern int32_t gameOverTimer;      // frames left in STATE_GAME_OVER (falls by 2
 extern int32_t levelEndTimer;      // frames left in STATE_LEVEL_CLEARED
 extern int32_t highScoreMessageTimer;  // frames the high-score message stays up
 extern int32_t levelBannerTimer;   // frames the level caption stays up
-extern bool nextLevelAfterRespawn; // the pass that lost the ship also cleared the level
 
 // Ship and controls
 extern int32_t shipDirection;      // heading 0..15, 0 up, clockwise

@@ -71,7 +71,6 @@ int32_t gameOverTimer = 0;          // frames
 int32_t levelEndTimer = 0;          // frames
 int32_t highScoreMessageTimer = 0;  // frames
 int32_t levelBannerTimer = 0;       // frames
-bool nextLevelAfterRespawn = false;
 
 int32_t shipDirection = 0;          // heading 0..15
 int32_t previousShipDirection = -1; // heading, -1 for none

@@ -218,5 +218,4 @@ void setupLevel() {
     rocksLeft = SMALL_ROCKS;
     thrusting = false;
     gameAbandoned = false;
-    nextLevelAfterRespawn = false;
 }

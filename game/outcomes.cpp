@@ -42,7 +42,11 @@ void startAt(Sprite* s, float x, float y, float vx, float vy) {
 
 } // namespace
 
+// A loss is never undone: when the pass that takes the last target has lost
+// the ship too (in either order), the game stays in the loss, and the ship
+// comes back on the next level (see updateGame) or the game ends.
 void levelCleared() {
+    if (gameState == STATE_SHIP_LOST) return;
     gameState = STATE_LEVEL_CLEARED;
     levelEndTimer = LEVEL_END_FRAMES;
 }

@@ -129,10 +129,12 @@ TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLives) {
     EXPECT_EQ(levelEndTimer, 50);
 }
 
-TEST_F(Collisions, ALossInThePassThatClearsTheLevelStandsInEitherOrder) {
-    // The ship is lost on the last rock just before a shot takes it, or by a
-    // boss shot just after; with a ship left or none.
-    for (bool lossFirst : {true, false}) {
+TEST_F(Collisions, ALossAfterTheLastRockIsNeverUndoneAndTheNextLevelFollows) {
+    // The ship is lost on the last rock just before a shot takes it, by a boss
+    // shot just after it in the same pass, or by a boss shot during the
+    // level-end pause; with a ship left or none.
+    enum When { LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER };
+    for (When when : {LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER}) {
         for (int32_t left : {1, 0}) {
             SetUp();
             emptyField();
@@ -140,18 +142,19 @@ TEST_F(Collisions, ALossInThePassThatClearsTheLevelStandsInEitherOrder) {
             lives = left;
             rocksLeft = 1;
             place(ship(), 100.0f, 100.0f);
-            const float rock = lossFirst ? 108.0f : 20.0f;
+            const float rock = when == LOSS_FIRST ? 108.0f : 20.0f;
             place(smallRocks[0], rock, rock);
             place(shotSprites[0], rock, rock);
-            if (!lossFirst) place(bossShot, 108.0f, 108.0f);
+            if (when == LOSS_LATER) detectCollisions();
+            if (when != LOSS_FIRST) place(bossShot, 108.0f, 108.0f);
             detectCollisions();
-            EXPECT_EQ(gameState, STATE_SHIP_LOST) << lossFirst << left;
-            EXPECT_EQ(lives * 1000 + respawnDelay, (left - 1) * 1000 + 100) << lossFirst << left;
+            EXPECT_EQ(gameState, STATE_SHIP_LOST) << when << left;
+            EXPECT_EQ(lives * 1000 + respawnDelay, (left - 1) * 1000 + 100) << when << left;
             // After the wait the ship is back on the next level, or the game is over.
             step(101);
-            EXPECT_EQ(gameState, left ? STATE_PLAYING : STATE_GAME_OVER) << lossFirst << left;
-            EXPECT_EQ(level, left ? 2 : 1);
-            EXPECT_EQ(ship()->active, left == 1);
+            EXPECT_EQ(gameState, left ? STATE_PLAYING : STATE_GAME_OVER) << when << left;
+            EXPECT_EQ(level, left ? 2 : 1) << when << left;
+            EXPECT_EQ(ship()->active, left == 1) << when << left;
         }
     }
 }
