@@ -342,6 +342,14 @@ void Config::writeEntry(const char* key, int value) {
         lines_.push_back(Line{"[" + group_ + "]", "", "", group, HEADER});
         insertAt = lines_.size();
     }
-    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt), Line{text, key, v, group, ENTRY});
+    // Byte-order marks belong at the very start of the file: a line put in
+    // front of them takes them over.
+    std::string marks;
+    if (insertAt == 0 && !lines_.empty())
+        while (lines_[0].text.compare(marks.size(), 3, BYTE_ORDER_MARK) == 0)
+            marks += BYTE_ORDER_MARK;
+    if (!marks.empty()) lines_[0].text.erase(0, marks.size());
+    lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt),
+                  Line{marks + text, key, v, group, ENTRY});
     changed_ = true;
 }
