@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int64_t CLOCK_START = 1700000000000;  // ms of the time of day at a runner's start
+constexpr int64_t CLOCK_START = 1700000000000;  // ms of the steady clock at a runner's start
 constexpr int64_t FRAME_MS = 20;
 
 int64_t manualNow = CLOCK_START;
@@ -71,6 +71,10 @@ void HeadlessRunner::frames(int n) {
         manualNow += FRAME_MS;
         testdriver::tick();
     }
+}
+
+void HeadlessRunner::advanceClock(int64_t ms) {
+    manualNow += ms;
 }
 
 void HeadlessRunner::pressKey(int qtKey) {

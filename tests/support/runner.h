@@ -46,6 +46,7 @@ public:
     HeadlessRunner& operator=(const HeadlessRunner&) = delete;
 
     void frames(int n);                          // n timer ticks, 20 ms each
+    void advanceClock(int64_t ms);               // time passes with no tick (a stall)
     void pressKey(int qtKey);                    // press and release (Qt 6 key code)
     void keyDown(int qtKey, bool autoRepeat = false);
     void keyUp(int qtKey);
