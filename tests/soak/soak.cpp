@@ -77,7 +77,7 @@ void randomEvent(HeadlessRunner& r) {
         const int key = oddKey();
         chance(2) ? r.keyDown(key, chance(4)) : r.keyUp(key);
     } else if (kind < 60) {
-        const KeyEvent e{int(next()) - (chance(2) ? 0x40000000 : 0), chance(5)};
+        const KeyEvent e{int(next()), chance(5)};  // any int, negative ones too
         chance(2) ? theWidget->keyPressEvent(e) : theWidget->keyReleaseEvent(e);
     } else if (kind < 90) {
         const int x = below(260) - 10, y = below(340) - 10; // now and then off the screen
@@ -142,15 +142,18 @@ int main(int argc, char** argv) {
             ++games;
             helped = chance(2);
         }
-        if (helped && playing() && chance(100)) clearField();
+        // From level 4 a level lasts long enough for the boss to warp in.
+        if (helped && playing() && chance(level < 4 ? 100 : 300)) clearField();
         if (helped && playing() && lives < 2 && chance(40)) awardPoints(EXTRA_SHIP_POINTS);
         if (gameState == STATE_EXITING) {
             // The exit screen runs, but never to its end: it would end the process.
             if (exitCountdown < 1) exitCountdown = 1;
             if (chance(20)) gameState = STATE_MENU, exitCountdown = 100;
         }
-        // A stall of up to 2^32 ms, so the game clock also passes its wrap.
-        if (chance(5000)) runner.advanceClock(int64_t(next()));
+        // Stalls of up to 2^30 ms, so the game clock also passes its wrap. (A
+        // stall beyond 2^31 ms would read as time running backwards to the
+        // animation timing, which measures in signed 32 bits.)
+        if (chance(5000)) runner.advanceClock(int64_t(next() >> 2));
         runner.frames(1);
 
         last = gameState;
