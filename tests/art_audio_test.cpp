@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audio.h"
+
 namespace {
 
 const std::string DATA = CORVUS_DATA_DIR;
@@ -48,6 +50,7 @@ TEST(ArtAudio, EveryEffectLoadsIsAudibleAndClickFree) {
     int loudest = 0, quietest = 1 << 20;
     for (int n : EFFECT_FILES) {
         const std::string path = DATA + "/fx" + std::to_string(n);
+        EXPECT_TRUE(effectFileUsable(path.c_str())) << path << " would be refused by the game";
         Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromFile(path.c_str(), "rb"), 1);
         ASSERT_NE(chunk, nullptr) << path << ": " << Mix_GetError();
         const auto* s = reinterpret_cast<const int16_t*>(chunk->abuf);
