@@ -77,7 +77,7 @@ void randomEvent(HeadlessRunner& r) {
         const int key = oddKey();
         chance(2) ? r.keyDown(key, chance(4)) : r.keyUp(key);
     } else if (kind < 60) {
-        const KeyEvent e{int(next()), chance(5)};  // any int, negative ones too
+        const KeyEvent e{int(next()), chance(5)}; // any int, negative ones too
         chance(2) ? theWidget->keyPressEvent(e) : theWidget->keyReleaseEvent(e);
     } else if (kind < 90) {
         const int x = below(260) - 10, y = below(340) - 10; // now and then off the screen
@@ -157,9 +157,12 @@ int main(int argc, char** argv) {
         runner.frames(1);
 
         last = gameState;
-        if (gameState < 0 || gameState >= STATE_COUNT || level < 1 || rocksLeft < 0) {
-            std::fprintf(stderr, "soak: broken world at frame %ld: state %d level %d rocks %d\n", f,
-                         int(gameState), int(level), int(rocksLeft));
+        // -2 lives is the last ship lost (or the game given up).
+        if (gameState < 0 || gameState >= STATE_COUNT || level < 1 || rocksLeft < 0 ||
+            rocksLeft > 12 || lives < -2) {
+            std::fprintf(stderr,
+                         "soak: broken world at frame %ld: state %d level %d rocks %d lives %d\n",
+                         f, int(gameState), int(level), int(rocksLeft), int(lives));
             return 1;
         }
         ++visits[gameState];
