@@ -10,7 +10,8 @@
 
 void writeInput(const std::string& path, const void* data, size_t size) {
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
+    const bool written = f && (size == 0 || std::fwrite(data, 1, size, f) == size);
+    if (!written || std::fclose(f) != 0) std::abort();
 }
 
 std::string scratchFolder() {
