@@ -61,6 +61,7 @@ extern int64_t randomSeedOverride;
 int corvusMain(int argc, char** argv);       // the whole program; main() calls it
 bool initApplication();
 void runFrame();
+void composeFrame();                         // runFrame's composing step alone (benchmarks)
 void setupResources();
 void shutdown();
 

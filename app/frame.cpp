@@ -20,14 +20,34 @@ void copyScreen(const uint16_t* source) {
     std::memcpy(backBuffer, source, SCREEN_BYTES);
 }
 
+// The dimmed screen behind the menu, pause and exit screens. Dimming a whole
+// screen is the costliest step of those frames, and its source (the title
+// picture or the frozen game frame) stays the same from frame to frame, so the
+// dimmed pixels are kept and made again only when the source's pixels differ
+// from the ones they were made from. The result is the same as dimming anew.
+alignas(16) uint16_t dimmedFrom[SCREEN_PIXELS];  // RGB565, the source last dimmed
+alignas(16) uint16_t dimmedScreen[SCREEN_PIXELS]; // RGB565, that source dimmed
+bool dimmedValid = false;
+
+void copyDimmed(const uint16_t* source) {
+    if (!dimmedValid || std::memcmp(dimmedFrom, source, SCREEN_BYTES) != 0) {
+        std::memcpy(dimmedFrom, source, SCREEN_BYTES);
+        dimBuffer(dimmedScreen, source, DIM_FACTOR);
+        dimmedValid = true;
+    }
+    copyScreen(dimmedScreen);
+}
+
 // The menu-like screens: a dimmed full-screen source under the menu panel,
 // the banner and the options panel.
 void composeMenuScreen(const uint16_t* dimmedSource) {
-    dimBuffer(backBuffer, dimmedSource, DIM_FACTOR);
+    copyDimmed(dimmedSource);
     blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
     blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
     drawOptions();
 }
+
+} // namespace
 
 void composeFrame() {
     switch (gameState) {
@@ -45,7 +65,7 @@ void composeFrame() {
     case STATE_EXITING:
         // Saved on every exit-screen frame: the process may end on any of them.
         saveSettings();
-        dimBuffer(backBuffer, titlePixels, DIM_FACTOR);
+        copyDimmed(titlePixels);
         blitPicture(exitPicture, 0, EXIT_PICTURE_Y, exitPixels, backBuffer);
         blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
         if (--exitCountdown == -1)
@@ -58,6 +78,8 @@ void composeFrame() {
         break;
     }
 }
+
+namespace {
 
 bool mayPresent() {
     return theWidget && theWidget->isVisible() && theWidget->isActiveWindow() &&

@@ -28,8 +28,6 @@
 namespace {
 
 constexpr int DATA_PICTURES = 9;
-constexpr int BANNER_Y = 20;
-constexpr int MENU_Y = 80;
 
 int64_t frozenClock() { return 1'000'000; }
 
@@ -223,10 +221,42 @@ void playFrame(const World& w) {
 
 void menuFrame(GameState state) {
     gameState = state;
-    dimBuffer(backBuffer, state == STATE_PAUSED ? pauseSnapshot : titlePixels, DIM_FACTOR);
-    blitPicture(menuPicture, 0, MENU_Y, menuPixels, backBuffer);
-    blitPicture(bannerPicture, 0, BANNER_Y, bannerPixels, backBuffer);
-    drawOptions();
+    composeFrame();
+}
+
+// The desktop side of presenting: a host window at scale 3 (offscreen Qt) is
+// handed a frame and repaints what changed. "hoststill" presents the same
+// frame again (the comparison alone); "hostplay" presents a level-1 and a busy
+// play frame by turns, so every sprite of either frame changes its tiles.
+uint16_t stillFrame[SCREEN_PIXELS], playFrames[2][SCREEN_PIXELS];
+int nextPlayFrame = 0;
+
+void setUpHost() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    static int argc = 1;
+    static char name[] = "corvus_bench";
+    static char* argv[] = {name, nullptr};
+    new PlatformApplication(argc, argv);
+    auto* w = new DeviceWidget("Bench", WIDGET_STYLE_CUSTOMIZE);
+    w->showNormal();
+    constexpr int HOST_SCALE = 3;
+    testdriver::resizeWindow(SCREEN_WIDTH * HOST_SCALE, SCREEN_HEIGHT * HOST_SCALE);
+    playFrame(levelOneWorld);
+    std::memcpy(playFrames[0], backBuffer, SCREEN_BYTES);
+    playFrame(busyWorld);
+    std::memcpy(playFrames[1], backBuffer, SCREEN_BYTES);
+    menuFrame(STATE_MENU);
+    std::memcpy(stillFrame, backBuffer, SCREEN_BYTES);
+}
+
+void hostFrame(const uint16_t* frame) {
+    {
+        DirectPainter painter(nullptr);
+        std::memcpy(painter.frameBuffer(), frame, SCREEN_BYTES);
+    }
+    PlatformApplication::processEvents();
 }
 
 void runKind(const std::string& kind) {
@@ -239,6 +269,8 @@ void runKind(const std::string& kind) {
     else if (kind == "present0") presentFrame(framebuffer, 0);
     else if (kind == "present1") presentFrame(framebuffer, 1);
     else if (kind == "present3") presentFrame(framebuffer, 3);
+    else if (kind == "hoststill") hostFrame(stillFrame);
+    else if (kind == "hostplay") hostFrame(playFrames[nextPlayFrame ^= 1]);
     else {
         std::fprintf(stderr, "unknown kind %s\n", kind.c_str());
         std::exit(2);
@@ -248,6 +280,7 @@ void runKind(const std::string& kind) {
 void frameBenchmark(benchmark::State& st, const char* kind) {
     setUpOnce();
     const std::string k = kind;
+    if (k.rfind("host", 0) == 0) setUpHost();
     for (auto _ : st) {
         runKind(k);
         benchmark::DoNotOptimize(backBuffer[0]);
@@ -265,6 +298,8 @@ BENCHMARK_CAPTURE(frameBenchmark, Pause, "pause");
 BENCHMARK_CAPTURE(frameBenchmark, Present0, "present0");
 BENCHMARK_CAPTURE(frameBenchmark, Present1, "present1");
 BENCHMARK_CAPTURE(frameBenchmark, Present3, "present3");
+BENCHMARK_CAPTURE(frameBenchmark, HostStill, "hoststill");
+BENCHMARK_CAPTURE(frameBenchmark, HostPlay, "hostplay");
 
 } // namespace
 
@@ -272,6 +307,7 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--count") == 0) {
         setUpOnce();
         const std::string kind = argv[2];
+        if (kind.rfind("host", 0) == 0) setUpHost();
         const int n = std::atoi(argv[3]);
         for (int i = 0; i < n; ++i) runKind(kind);
         std::printf("%s x %d done (%04x)\n", kind.c_str(), n, backBuffer[1000] ^ framebuffer[1000]);

@@ -5,6 +5,13 @@
 // landscape 320 x 240 when the display is turned a quarter turn) scaled by a
 // whole factor, nearest neighbour, centred on black. It turns host key, mouse,
 // activation and timer events into the device widget's event virtuals.
+//
+// Presenting is incremental: the window keeps a copy of the framebuffer as it
+// was last presented. A present compares the framebuffer with that copy in
+// tiles, takes over the tiles that changed and asks Qt to repaint only those;
+// a present that changed nothing costs one comparison and reaches neither Qt
+// nor the display. Painting scales from the copy, so whatever Qt repaints
+// (expose, resize, un-minimise, full-screen switch) shows the last present.
 #pragma once
 
 #include <QWidget>
@@ -43,6 +50,10 @@ struct DeviceWidget::Host : public QWidget {
     // Activation as the game sees it; sends focusIn/focusOut on a change.
     void setDeviceActive(bool on);
 
+    // Brings the window up to date with the framebuffer. Called by
+    // DirectPainter's destructor, after the game has written a frame.
+    void present();
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -55,8 +66,15 @@ protected:
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
+    void paintRect(uint32_t* out, qsizetype stride, const QRect& r) const;
+
     bool penDown_ = false;
+    uint16_t shown_[DEVICE_WIDTH * DEVICE_HEIGHT] = {};  // RGB565, the framebuffer as last presented
 };
+
+// Side of the square tiles a present compares and repaints, in framebuffer
+// pixels; both screen sides are multiples of it.
+constexpr int PRESENT_TILE = 16;
 
 // The host window of a device widget (tests: resize it, send it events).
 QWidget* hostWindow(DeviceWidget* w);

@@ -193,4 +193,5 @@ void tick();                               // one timer event to every timer's w
 void sendKey(int qtKey, bool press, bool autoRepeat = false);      // through the host window
 void sendMouse(int deviceX, int deviceY, int kind);                // 0 press, 1 move, 2 release
 void setActive(bool active);               // host activation / deactivation
+void resizeWindow(int width, int height);  // the host window, in window pixels
 } // namespace testdriver

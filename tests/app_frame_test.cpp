@@ -54,6 +54,10 @@ TEST(FrameDriver, ScreensByStateOnlyPlayStepsTheWorldAndNoFrameNests) {
     gameState = STATE_PAUSED;
     runner.frames(3);
     expectColumn({{300, dimPixel(FROZEN, DIM_FACTOR)}, {85, picture(9)}, {30, picture(4)}});
+    // A frozen frame that changes while paused is dimmed anew.
+    pauseSnapshot[300 * SCREEN_WIDTH + FREE_X] = 0xffff;
+    runner.frames(1);
+    expectColumn({{300, dimPixel(0xffff, DIM_FACTOR)}, {301, dimPixel(FROZEN, DIM_FACTOR)}});
     EXPECT_EQ(levelFrames, 0); // none of the picture screens steps the game
 
     newGame();

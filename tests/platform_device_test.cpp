@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScreen>
 
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -141,6 +142,71 @@ TEST(LaunchChoices, ScaleAndFullScreenShapeTheFirstWindow) {
         EXPECT_EQ(hostWindow(&r)->size(), QGuiApplication::primaryScreen()->geometry().size());
     }
     setHostLaunch(HostLaunch());
+}
+
+// Window pixels that differ from the last presented framebuffer scaled by the
+// window's whole factor and centred on black (colours widened as Qt widens
+// 16-bit images). The window is read back from the screen, as shown.
+int wrongWindowPixels(QWidget* host, const std::vector<uint16_t>& presented, int fbW, int fbH) {
+    QApplication::processEvents();
+    const QImage shot = host->screen()->grabWindow(host->winId()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+    const QImage fb(reinterpret_cast<const uchar*>(presented.data()), fbW, fbH, fbW * 2,
+                    QImage::Format_RGB16);
+    const int s = wholeScale(shot.width(), shot.height(), fbW, fbH);
+    const int ox = (shot.width() - fbW * s) / 2, oy = (shot.height() - fbH * s) / 2;
+    int wrong = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(shot.constScanLine(y));
+        for (int x = 0; x < shot.width(); ++x) {
+            const int col = (x - ox) >= 0 ? (x - ox) / s : -1, row = (y - oy) >= 0 ? (y - oy) / s : -1;
+            const bool onScreen = col >= 0 && col < fbW && row >= 0 && row < fbH;
+            wrong += line[x] != (onScreen ? fb.pixel(col, row) : qRgb(0, 0, 0));
+        }
+    }
+    return wrong;
+}
+
+TEST(Presenting, WindowShowsTheFramebufferAtEveryScaleRotationAndChange) {
+    ensureTestApplication();
+    std::vector<uint16_t> frame(FRAMEBUFFER_BYTES / 2);
+    uint32_t seed = 7;
+    auto present = [&](DeviceWidget& w, int from, int count) {
+        for (int i = from; i < from + count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            frame[i] = uint16_t(seed >> 12);
+        }
+        DirectPainter painter(&w);
+        std::memcpy(painter.frameBuffer(), frame.data(), FRAMEBUFFER_BYTES);
+    };
+    for (const char* display : {"Transformed:Rot0", "Transformed:Rot90", "Transformed:Rot270",
+                                "Transformed:Rot180"}) {
+        setenv("QWS_DISPLAY", display, 1);
+        const int o = DirectPainter::transformOrientation();
+        const int fbW = o == 1 || o == 3 ? 320 : 240, fbH = 76800 / fbW;
+        Recorder r;
+        r.showNormal();
+        QWidget* host = hostWindow(&r);
+        for (int s = 1; s <= 4; ++s) {
+            SCOPED_TRACE(testing::Message() << display << " scale " << s);
+            // Resized first (borders of uneven widths), then a whole new frame.
+            host->resize(fbW * s + 7, fbH * s + 2 * s + 1);
+            present(r, 0, int(frame.size()));
+            EXPECT_EQ(wrongWindowPixels(host, frame, fbW, fbH), 0);
+            // A few rows and one lone pixel change; then nothing changes.
+            present(r, 100 * fbW, 3 * fbW);
+            present(r, fbW * fbH - 1, 1);
+            EXPECT_EQ(wrongWindowPixels(host, frame, fbW, fbH), 0);
+            present(r, 0, 0);
+            EXPECT_EQ(wrongWindowPixels(host, frame, fbW, fbH), 0);
+        }
+        // Frames presented while the window is hidden show when it comes back.
+        host->hide();
+        present(r, 5 * fbW, 40 * fbW);
+        host->show();
+        EXPECT_EQ(wrongWindowPixels(host, frame, fbW, fbH), 0) << display;
+    }
+    unsetenv("QWS_DISPLAY");
 }
 
 TEST(Activation, ReachesTheWidgetOncePerChange) {

@@ -1,0 +1,182 @@
+#!/usr/bin/env bash
+# What the game costs on a desktop: the CPU share of the game and of the X
+# server on each screen, the game's peak memory and its start-to-window time,
+# measured on a virtual 1600 x 1200 X display with a window manager, beside
+# peer arcade games from Debian run the same way as a reference.
+#
+# Usage: bench/desktop.sh [build-dir] [seconds-per-screen] [runs]
+#        (defaults: build 8 1). Needs xvfb, openbox, xdotool, x11-utils;
+#        the peers (kobodeluxe, maelstrom) are measured when installed.
+#
+# CPU is the time the processes spent on a processor (the per-thread run
+# times the kernel keeps, in nanoseconds) divided by the wall time of the
+# window, so other work on the machine does not inflate it. It is a benchmark:
+# it reports what it sees and never fails on a slow or busy machine.
+set -uo pipefail
+build=${1:-build}
+seconds=${2:-8}
+runs=${3:-1}
+game="$build/bin/corvusraiders"
+GEOMETRY=1600x1200x24
+EXIT_WINDOW=1.5       # seconds: the farewell screen lasts two
+
+for tool in Xvfb openbox xdotool xwininfo; do
+    command -v "$tool" >/dev/null || { echo "desktop.sh: $tool is not installed"; exit 0; }
+done
+[ -x "$game" ] || { echo "desktop.sh: build the game first ($game missing)"; exit 0; }
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do stop "$p"; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Ends a started program; one that holds back the polite signal is killed.
+stop() {
+    kill "$1" 2>/dev/null
+    for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+
+# A free display number, the server and the window manager.
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+export DISPLAY=":$n"
+Xvfb "$DISPLAY" -screen 0 "$GEOMETRY" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xserver=$!
+pids+=("$xserver")
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=("$!")
+sleep 1
+
+# Nanoseconds a process has run on a processor, all its threads together.
+cpuNs() {
+    local sum=0 t v
+    for t in /proc/"$1"/task/*/schedstat; do
+        read -r v _ <"$t" 2>/dev/null && sum=$((sum + v))
+    done
+    echo "$sum"
+}
+nowNs() { date +%s%N; }
+
+# One measured window on a screen: CPU shares over `secs` seconds.
+# Prints: screen game% gui-thread% x-server% together%
+measure() {
+    local label=$1 pid=$2 secs=$3
+    local g0 m0 x0 t0 g1 m1 x1 t1
+    g0=$(cpuNs "$pid"); m0=$(read -r v _ </proc/"$pid"/schedstat; echo "$v")
+    x0=$(cpuNs "$xserver"); t0=$(nowNs)
+    sleep "$secs"
+    g1=$(cpuNs "$pid"); m1=$(read -r v _ </proc/"$pid"/schedstat 2>/dev/null; echo "${v:-$m0}")
+    x1=$(cpuNs "$xserver"); t1=$(nowNs)
+    awk -v l="$label" -v g=$((g1 - g0)) -v m=$((m1 - m0)) -v x=$((x1 - x0)) -v t=$((t1 - t0)) \
+        'BEGIN { printf "  %-22s game %6.2f %%  (window thread %6.2f %%)  X server %6.2f %%  together %6.2f %%\n",
+                 l, 100*g/t, 100*m/t, 100*x/t, 100*(g+x)/t }'
+}
+
+# Starts a program and waits until its window is visible; prints the window id
+# and the milliseconds from start to visible window into the named variables.
+launch() {
+    local name=$1; shift
+    local t0 t1 w=""
+    t0=$(nowNs)
+    "$@" >"$work/$name.log" 2>&1 &
+    launched=$!
+    pids+=("$launched")
+    for _ in $(seq 1000); do
+        w=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -1)
+        [ -n "$w" ] && break
+        sleep 0.01
+    done
+    t1=$(nowNs)
+    window=$w
+    startMs=$(( (t1 - t0) / 1000000 ))
+}
+
+peakKb() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/"$1"/status 2>/dev/null; }
+
+# Device pixel (x, y) of the portrait screen in window coordinates.
+devicePoint() {
+    local w h s
+    w=$(xwininfo -id "$window" | sed -n 's/.*Width: //p')
+    h=$(xwininfo -id "$window" | sed -n 's/.*Height: //p')
+    s=$(( w / 240 < h / 320 ? w / 240 : h / 320 ))
+    echo $(( (w - 240 * s) / 2 + s * $1 + s / 2 )) $(( (h - 320 * s) / 2 + s * $2 + s / 2 ))
+}
+
+key() { xdotool key --window "$window" "$@"; sleep 0.3; }
+
+export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$XDG_CONFIG_HOME"
+
+echo "desktop.sh: $(date -u +%Y-%m-%d), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
+echo "display $GEOMETRY with openbox, $seconds s per screen, load before start: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+for run in $(seq "$runs"); do
+    echo "run $run: CorvusRaiders"
+    launch CorvusRaiders "$game"
+    game_pid=$launched
+    [ -n "$window" ] || { echo "  no window appeared"; continue; }
+    echo "  start to visible window: $startMs ms; window $(xwininfo -id "$window" | sed -n 's/.*-geometry //p')"
+    xdotool windowactivate --sync "$window" 2>/dev/null
+    sleep 1
+    measure "title" "$game_pid" "$seconds"
+    key x
+    measure "menu" "$game_pid" "$seconds"
+    key x
+    xdotool keydown --window "$window" space
+    sleep 1
+    measure "play, fire held" "$game_pid" "$seconds"
+    xdotool keyup --window "$window" space
+    key F11
+    measure "pause" "$game_pid" "$seconds"
+    read -r px py <<<"$(devicePoint 120 243)"
+    xdotool mousemove --window "$window" "$px" "$py" click 1
+    xdotool mousemove --window "$window" 1 1
+    sleep 0.5
+    measure "key redefinition" "$game_pid" "$seconds"
+    key Left
+    key Right
+    key Up
+    key space
+    key Down
+    key F11
+    echo "  peak RSS: $(peakKb "$game_pid") kB"
+    stop "$game_pid"
+
+    # The farewell screen ends the program after two seconds: a second start.
+    launch CorvusRaiders "$game"
+    game_pid=$launched
+    xdotool windowactivate --sync "$window" 2>/dev/null
+    sleep 0.5
+    key x
+    xdotool key --window "$window" Escape
+    sleep 0.2
+    measure "exit screen (${EXIT_WINDOW} s)" "$game_pid" "$EXIT_WINDOW"
+    wait "$game_pid" 2>/dev/null
+    echo "  program ended with status $?"
+
+    # Peers, first screen only (their intro or title), the same way.
+    if [ -x /usr/games/kobodl ]; then
+        launch "Kobo Deluxe" /usr/games/kobodl
+        sleep 1
+        [ -n "$window" ] && echo "  kobodeluxe: start to window $startMs ms" &&
+            measure "kobodeluxe intro" "$launched" "$seconds" &&
+            echo "  kobodeluxe peak RSS: $(peakKb "$launched") kB"
+        stop "$launched"
+    fi
+    if [ -x /usr/games/maelstrom ]; then
+        launch Maelstrom /usr/games/maelstrom
+        sleep 1
+        [ -n "$window" ] && echo "  maelstrom: start to window $startMs ms" &&
+            measure "maelstrom title" "$launched" "$seconds" &&
+            echo "  maelstrom peak RSS: $(peakKb "$launched") kB"
+        stop "$launched"
+    fi
+done
+exit 0
