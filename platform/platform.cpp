@@ -237,6 +237,7 @@ void DeviceWidget::Host::setDeviceActive(bool on) {
 namespace {
 
 static_assert(DEVICE_WIDTH % PRESENT_TILE == 0 && DEVICE_HEIGHT % PRESENT_TILE == 0);
+static_assert(DEVICE_HEIGHT / PRESENT_TILE <= 64);  // a row of tiles fits one 64-bit mask
 constexpr int TILE_BYTES = PRESENT_TILE * 2;  // one tile row of RGB565 pixels
 constexpr int TILE_WORDS = TILE_BYTES / 8;    // the same in 64-bit words
 
@@ -269,8 +270,8 @@ void widen(uint32_t* out, const uint16_t* src, int count) {
 }
 
 // Bit t set when tile column t of the framebuffer row differs from the copy.
-uint32_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) {
-    uint32_t changed = 0;
+uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) {
+    uint64_t changed = 0;
     const auto* old = reinterpret_cast<const uint8_t*>(copy);
     for (int t = 0; t < tiles; ++t) {
         uint64_t diff = 0;
@@ -280,7 +281,7 @@ uint32_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) 
             std::memcpy(&b, old + (t * TILE_WORDS + w) * 8, 8);
             diff |= a ^ b;
         }
-        changed |= uint32_t(diff != 0) << t;
+        changed |= uint64_t(diff != 0) << t;
     }
     return changed;
 }
@@ -294,7 +295,7 @@ void DeviceWidget::Host::present() {
     const int rowBytes = physicalWidth * 2;
     QRegion changed;
     for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
-        uint32_t tiles = 0;
+        uint64_t tiles = 0;
         for (int y = top; y < top + PRESENT_TILE; ++y) {
             const uint8_t* row = framebuffer + y * rowBytes;
             uint16_t* copy = shown_ + y * physicalWidth;
