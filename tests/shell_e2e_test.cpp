@@ -1,6 +1,6 @@
 // The whole program end to end, headless: the real executable on an empty
-// data folder, a run that the platform ends through its event loop, and a
-// scripted session from the title screen to the exit screen.
+// data folder and on its command line, and a run that the platform ends
+// through its event loop.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -10,22 +10,27 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 
 #include "support/runner.h"
 
 namespace {
 
+// Runs the executable with `env` settings and `args`, its output in `dir`
+// ("out", "err"); the exit status, or -1 when it did not exit by itself.
+int runExecutable(const std::string& env, const std::string& args, const std::string& dir) {
+    const std::string command = "env " + env + " timeout 20 '" CORVUS_BIN_DIR "/corvusraiders' " +
+                                args + " >'" + dir + "out' 2>'" + dir + "err'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
     const std::string root = makeTempDir("empty");
-    const std::string command =
-        "env QPEDIR='" + root +
-        "' QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + root +
-        "' timeout 20 '" CORVUS_BIN_DIR "/corvusraiders' 2>'" + root + "stderr.txt'";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(runExecutable("QPEDIR='" + root + "' QT_QPA_PLATFORM=offscreen "
+                            "SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + root + "'", "", root), 0);
     // The background box, then one fatal box and nothing of the set-up after it.
-    const std::string err = readTextFile(root + "stderr.txt");
+    const std::string err = readTextFile(root + "err");
     const size_t title = err.find("Fatal Error: Error loading title image\n");
     ASSERT_NE(title, std::string::npos) << err;
     EXPECT_LT(err.find("CorvusRaiders: Failure to load background image\n"), title) << err;
@@ -34,30 +39,21 @@ TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
 
 TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
     // A windowing system that cannot start: only an answer given before it is
-    // touched gets through.
-    const struct {
-        const char* args;
-        int status;
-        const char* out;
-        const char* err;
-    } cases[] = {
+    // touched gets through. Arguments, status, start of the output, part of the errors.
+    const std::tuple<const char*, int, const char*, const char*> cases[] = {
         {"--help", 0, "usage: corvusraiders [--fullscreen]", ""},
         {"--version", 0, "CorvusRaiders ", ""},
         {"--scale 2 --frobnicate", 2, "", "unrecognised option '--frobnicate'\nusage: "},
         {"--rotate 45", 2, "", "--rotate takes 0, 90, 180 or 270, not '45'\nusage: "},
     };
     const std::string dir = makeTempDir("cli");
-    for (const auto& c : cases) {
-        const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb timeout 20 '"
-                                    CORVUS_BIN_DIR "/corvusraiders' " + std::string(c.args) + " >'" +
-                                    dir + "out' 2>'" + dir + "err'";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status)) << c.args;
-        EXPECT_EQ(WEXITSTATUS(status), c.status) << c.args;
+    for (auto [args, status, wantOut, wantErr] : cases) {
+        EXPECT_EQ(runExecutable("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb", args, dir),
+                  status) << args;
         const std::string out = readTextFile(dir + "out"), err = readTextFile(dir + "err");
-        EXPECT_TRUE(*c.out ? out.rfind(c.out, 0) == 0 : out.empty()) << c.args << out;
-        EXPECT_NE(err.find(c.err), std::string::npos) << c.args << err;
-        EXPECT_EQ(err.empty(), !*c.err) << c.args << err;
+        EXPECT_TRUE(*wantOut ? out.rfind(wantOut, 0) == 0 : out.empty()) << args << out;
+        EXPECT_NE(err.find(wantErr), std::string::npos) << args << err;
+        EXPECT_EQ(err.empty(), !*wantErr) << args << err;
     }
 }
 
@@ -93,43 +89,6 @@ void runUntilThePlatformQuits(const std::string& root) {
 TEST(Executable, PlatformQuitRunsTheTeardownAndReturnsZero) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(runUntilThePlatformQuits(makeTestDataRoot()), ::testing::ExitedWithCode(42), "");
-}
-
-// Title -> menu -> exit screen -> end of the process, checked on the screen.
-void playToTheExit(const std::string& home) {
-    HeadlessRunner runner(makeTestDataRoot(), 2024, home);
-    const uint16_t dimTitle = dimPixel(testPictureColour(6), DIM_FACTOR);
-    runner.frames(10);
-    if (runner.screenPixel(2, 300) != testPictureColour(6))
-        _exit(3);
-    runner.pressKey(Qt::Key_Return);
-    runner.frames(2);
-    if (gameState != STATE_MENU || runner.screenPixel(2, 300) != dimTitle ||
-        runner.screenPixel(2, 100) != testPictureColour(9))
-        _exit(4);
-    runner.pressKey(Qt::Key_Escape);
-    runner.frames(2);
-    if (gameState != STATE_EXITING || runner.screenPixel(2, 150) != testPictureColour(7) ||
-        runner.screenPixel(2, 300) != dimTitle)
-        _exit(5);
-    runner.frames(200);
-    _exit(6);  // the exit screen should have ended the process by now
-}
-
-TEST(EndToEnd, FromTheTitleToTheExitScreenAndTheSavedSettings) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    // The child process runs this test again from the top; the environment
-    // hands it the folder the parent chose.
-    if (!getenv("CORVUS_E2E_HOME"))
-        setenv("CORVUS_E2E_HOME", makeTempDir("config").c_str(), 1);
-    const std::string home = getenv("CORVUS_E2E_HOME");
-    EXPECT_EXIT(playToTheExit(home), ::testing::ExitedWithCode(0), "");
-
-    const std::string settings = readTextFile(home + "corvusraiders/corvusraiders.conf");
-    EXPECT_NE(settings.find("[registry]"), std::string::npos) << settings;
-    for (const char* key : {"hiscore", "music_volume", "sfx_volume", "track", "key_left",
-                            "key_right", "key_thrust", "key_fire", "key_pause", "key_shields"})
-        EXPECT_NE(settings.find(std::string(key) + " = "), std::string::npos) << key;
 }
 
 } // namespace
