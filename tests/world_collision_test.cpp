@@ -115,7 +115,7 @@ TEST_F(Collisions, RocksBreakAlongTheFamilyTree) {
     expectActiveAt(smallRocks[10], 138.0f, 124.0f);
 }
 
-TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLives) {
+TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLivesAndTheNextFollows) {
     emptyField();
     rocksLeft = 1;
     boss.bossAlive = true;
@@ -126,21 +126,30 @@ TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLives) {
     boss.bossHitPoints = 0;
     bossHit(0);  // the destroying hit
     EXPECT_EQ(gameState, STATE_LEVEL_CLEARED);
-    EXPECT_EQ(levelEndTimer, 50);
+    // The next level follows the pause of 50 updates, after one more update.
+    step(50);
+    EXPECT_EQ(gameState, STATE_LEVEL_CLEARED);
+    step();
+    EXPECT_EQ(gameState, STATE_NEXT_LEVEL);
+    step();
+    EXPECT_EQ(gameState, STATE_PLAYING);
+    EXPECT_EQ(level * 100 + rocksLeft, 212);
 }
 
-TEST_F(Collisions, ALossAfterTheLastRockIsNeverUndoneAndTheNextLevelFollows) {
-    // The ship is lost on the last rock just before a shot takes it, by a boss
-    // shot just after it in the same pass, or by a boss shot during the
-    // level-end pause; with a ship left or none.
-    enum When { LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER };
-    for (When when : {LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER}) {
+TEST_F(Collisions, ALostShipReplaysTheLevelOrGoesOnAndTheLastEndsTheGame) {
+    // The ship is lost by a boss shot while rocks remain, or on the last rock:
+    // just before a shot takes it, by a boss shot just after it in the same
+    // pass, or by a boss shot during the level-end pause; with a ship left or
+    // none. A loss is never undone by the level ending.
+    enum When { MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER };
+    for (When when : {MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER}) {
         for (int32_t left : {1, 0}) {
             SetUp();
             emptyField();
             dropShield();
             lives = left;
-            rocksLeft = 1;
+            rocksLeft = when == MID_LEVEL ? 5 : 1;
+            highScore = 300;  // beaten by the rock
             place(ship(), 100.0f, 100.0f);
             const float rock = when == LOSS_FIRST ? 108.0f : 20.0f;
             place(smallRocks[0], rock, rock);
@@ -149,12 +158,26 @@ TEST_F(Collisions, ALossAfterTheLastRockIsNeverUndoneAndTheNextLevelFollows) {
             if (when != LOSS_FIRST) place(bossShot, 108.0f, 108.0f);
             detectCollisions();
             EXPECT_EQ(gameState, STATE_SHIP_LOST) << when << left;
-            EXPECT_EQ(lives * 1000 + respawnDelay, (left - 1) * 1000 + 100) << when << left;
-            // After the wait the ship is back on the next level, or the game is over.
-            step(101);
+            EXPECT_EQ(lives, left - 1) << when << left;
+            // After the wait the ship is back, on the next level once the
+            // rocks were gone, or the game is over and only now saves the
+            // beaten best score.
+            const std::string settings =
+                std::string(getenv("XDG_CONFIG_HOME")) + "corvusraiders/corvusraiders.conf";
+            step(100);
+            EXPECT_EQ(gameState, STATE_SHIP_LOST) << when << left;
+            EXPECT_EQ(readTextFile(settings), "");
+            step();
             EXPECT_EQ(gameState, left ? STATE_PLAYING : STATE_GAME_OVER) << when << left;
-            EXPECT_EQ(level, left ? 2 : 1) << when << left;
+            EXPECT_EQ(level, left && when != MID_LEVEL ? 2 : 1) << when << left;
             EXPECT_EQ(ship()->active, left == 1) << when << left;
+            EXPECT_EQ(rocksLeft, left ? 12 : when == MID_LEVEL ? 4 : 0) << when << left;
+            if (left) continue;
+            EXPECT_EQ(readTextFile(settings), "[registry]\nhiscore = " + std::to_string(score) + "\n");
+            step(150);
+            EXPECT_EQ(gameState, STATE_GAME_OVER);
+            step();
+            EXPECT_EQ(gameState, STATE_MENU);
         }
     }
 }

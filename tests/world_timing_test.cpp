@@ -4,6 +4,7 @@
 #include <atomic>
 #include <new>
 
+#include "game/world.h"
 #include "support/world_fixture.h"
 #include "ui/ui.h"
 
@@ -113,15 +114,23 @@ TEST_F(Timing, NextCarrierIsDueAfterAnEscapeOrAfterThePowerUpItGave) {
     while (bonusCarrier->active) step();
     EXPECT_EQ(nextCarrierFrame, levelFrames - 1 + firstDelay);  // counted from the escape
 
-    // Shot down: the next is due the following entry's delay after the power-up ends.
+    // Shot down: the next is due the following entry's delay after the power-up
+    // ends, 600 frames on. Five shots ends by putting the range back as well.
     while (!bonusCarrier->active) step();
     ASSERT_EQ(powerUpIndex, 1);
+    powerUpTable[1].kind = POWER_UP_FIVE_SHOTS;
     step(100);  // well onto the screen
     place(shotSprites[0], bonusCarrier->x + 10.0f, bonusCarrier->y + 10.0f);
     step();
     ASSERT_TRUE(powerUpRunning);
-    EXPECT_EQ(powerUpEndFrame, levelFrames - 1 + 600);
-    EXPECT_EQ(nextCarrierFrame, powerUpEndFrame + powerUpTable[2].appearDelay);
+    EXPECT_EQ(score * 10 + shotSlots, 5005);
+    EXPECT_EQ(nextCarrierFrame, levelFrames - 1 + 600 + powerUpTable[2].appearDelay);
+    shotRange = 260.0f;
+    step(600);
+    EXPECT_TRUE(powerUpRunning && powerUpIcon->active);
+    step();
+    EXPECT_FALSE(powerUpRunning || powerUpIcon->active);
+    EXPECT_TRUE(shotSlots == 1 && shotRange == 160.0f);
 }
 
 TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSix) {
@@ -142,10 +151,15 @@ TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSix) {
     EXPECT_EQ(frameBefore, 6);
     EXPECT_NEAR(bossShip->x, bossWarp->x + bossShip->vx, 1e-4);  // where the warp is
 
-    // Destroyed while the warp still shows that frame, it stays destroyed.
+    // The third hit destroys it. Destroyed while the warp still shows that
+    // frame, it stays destroyed.
     ASSERT_EQ(bossWarp->frame, 6);
-    boss.bossHitPoints = 0;
-    bossHit(0);
+    for (int hit = 1; hit <= 3; ++hit) {
+        EXPECT_TRUE(bossShip->active) << hit;
+        bossHit(0);
+    }
+    EXPECT_FALSE(bossShip->active);
+    EXPECT_EQ(score, 1500);
     while (bossWarp->active) step();
     EXPECT_FALSE(bossShip->active || boss.bossAlive);
 }
