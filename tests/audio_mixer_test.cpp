@@ -20,20 +20,16 @@ namespace {
 constexpr uint32_t RATE = 22050; // Hz, the mixer's own rate, so samples are not resampled
 
 // Bytes of sample data in file fx<m>: different for every file.
-uint32_t bytesOfFile(int m) {
-    return 8820 * uint32_t(m + 1);
-}
+uint32_t bytesOfFile(int m) { return 8820 * uint32_t(m + 1); }
 
 // The header fields of a WAV file as written by writeWav.
 struct WavHeader {
     uint32_t encoding = 1, channels = 2, rate = RATE, blockAlign = 4, bits = 16;
-    std::string before;  // chunks between "WAVE" and the format chunk
+    std::string before = "";  // chunks between "WAVE" and the format chunk
     uint32_t dataBytes = 0; // declared sample bytes; 0: the real count
 };
 
-std::string le(uint32_t v, int n) {
-    return std::string(reinterpret_cast<const char*>(&v), n);
-}
+std::string le(uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); }
 
 // A PCM WAV file of `bytes` bytes of silence (stereo 16-bit by default).
 void writeWav(const std::string& path, uint32_t bytes, const WavHeader& h = {}) {
@@ -69,19 +65,11 @@ void recordBox(bool critical, const char* title, const char* text) {
 
 TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
     // Setting, the rule's result, what the mixer is handed.
-    const int rows[][3] = {{255, 128, 128},
-                           {128, 64, 64},
-                           {200, 100, 100},
-                           {1, 0, 0},
-                           {0, 0, 0},
-                           {300, 150, 128},
-                           {-70000, -35137, 0},
-                           {INT_MAX, 1077952575, 128},
+    const int rows[][3] = {{255, 128, 128}, {200, 100, 100}, {1, 0, 0}, {300, 150, 128},
+                           {-70000, -35137, 0}, {INT_MAX, 1077952575, 128},
                            {INT_MIN, -1077952576, 0}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(mixerVolume(r[0]), r[1]) << r[0];
-        EXPECT_EQ(mixerLevel(r[0]), r[2]) << r[0];
-    }
+    for (const auto& r : rows)
+        EXPECT_EQ(std::pair(mixerVolume(r[0]), mixerLevel(r[0])), std::pair(r[1], r[2])) << r[0];
 }
 
 TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
@@ -116,24 +104,19 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
 // Headers the mixer cannot survive or does not know are refused before it sees
 // them; an effect with such a file stays silent like a missing one.
 TEST_F(AudioData, DamagedEffectFilesAreTreatedAsMissing) {
-    auto with = [](auto edit) {
-        WavHeader h;
-        edit(h);
-        return h;
-    };
     const std::pair<const char*, WavHeader> damaged[] = {
-        {"no channels", with([](WavHeader& h) { h.channels = 0, h.blockAlign = 0; })},
-        {"0 Hz", with([](WavHeader& h) { h.rate = 0; })},
-        {"absurd rate", with([](WavHeader& h) { h.rate = 4000000000u; })},
-        {"block align 0", with([](WavHeader& h) { h.blockAlign = 0; })},
-        {"12 bits", with([](WavHeader& h) { h.bits = 12; })},
-        {"compressed", with([](WavHeader& h) { h.encoding = 0x55; })},
-        {"eight channels", with([](WavHeader& h) { h.channels = 8, h.blockAlign = 16; })},
-        {"huge chunk first", with([](WavHeader& h) { h.before = "LIST" + le(0x7fffffff, 4); })},
-        {"samples past the end", with([](WavHeader& h) { h.dataBytes = 0x40000000; })},
+        {"no channels", {.channels = 0, .blockAlign = 0}},
+        {"0 Hz", {.rate = 0}},
+        {"absurd rate", {.rate = 4000000000u}},
+        {"block align 0", {.blockAlign = 0}},
+        {"12 bits", {.bits = 12}},
+        {"compressed", {.encoding = 0x55}},
+        {"eight channels", {.channels = 8, .blockAlign = 16}},
+        {"huge chunk first", {.before = "LIST" + le(0x7fffffff, 4)}},
+        {"samples past the end", {.dataBytes = 0x40000000}},
     };
     const std::string good = dir + "good";
-    writeWav(good, 400, with([](WavHeader& h) { h.before = "LIST" + le(4, 4) + "INFO"; }));
+    writeWav(good, 400, {.before = "LIST" + le(4, 4) + "INFO"});
     EXPECT_TRUE(effectFileUsable(good.c_str()));
     std::ofstream(dir + "short", std::ios::binary) << "RIFF\x10";
     for (const char* other : {"short", "missing", "fx12"})
