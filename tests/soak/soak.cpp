@@ -22,12 +22,12 @@
 namespace {
 
 constexpr int STATE_COUNT = 11;
-constexpr GameState MUST_VISIT[] = {
-    STATE_TITLE,   STATE_MENU,      STATE_PLAYING,   STATE_PAUSED,        STATE_REDEFINE_KEYS,
-    STATE_EXITING, STATE_SHIP_LOST, STATE_GAME_OVER, STATE_LEVEL_CLEARED, STATE_NEXT_LEVEL};
+// Names of the screens, all of which a run must visit ("": no such state).
+const char* const NAMES[STATE_COUNT] = {
+    "playing",       "ship-lost",  "game-over",     "",       "title", "paused", "menu",
+    "level-cleared", "next-level", "redefine-keys", "exiting"};
 constexpr int EXTRA_SHIP_POINTS = 25000; // what one extra ship costs in points
-constexpr int QT_KEY_ESCAPE = 0x01000000;
-constexpr int QT_KEY_A = 0x41;
+constexpr int QT_KEY_ESCAPE = 0x01000000, QT_KEY_A = 0x41;
 
 uint64_t rngState = 1;
 
@@ -37,29 +37,21 @@ uint32_t next() { // xorshift64*
     rngState ^= rngState >> 27;
     return uint32_t((rngState * 2685821657736338717ULL) >> 32);
 }
-int below(int n) {
-    return int(next() % uint32_t(n));
-}
-bool chance(int inN) {
-    return below(inN) == 0;
-}
+int below(int n) { return int(next() % uint32_t(n)); }
+bool chance(int inN) { return below(inN) == 0; }
+template <size_t N> int pick(const int (&keys)[N]) { return keys[below(int(N))]; }
 
 // The Qt key code that arrives at the game as device key `key`.
-int qtKey(int key) {
-    return key >= 0x1000 && key < 0x2000 ? (0x01000000 | (key & 0xfff)) : key;
-}
+int qtKey(int key) { return key >= 0x1000 && key < 0x2000 ? (0x01000000 | (key & 0xfff)) : key; }
 
 int boundKey() {
     const KeyBindings& k = keyBindings;
-    const int keys[] = {k.thrust, k.left, k.right, k.shields, k.fire, k.fire, k.fire, k.pause};
-    return keys[below(int(std::size(keys)))];
+    return pick({k.thrust, k.left, k.right, k.shields, k.fire, k.fire, k.fire, k.pause});
 }
 
 int oddKey() {
-    const int keys[] = {
-        -1,          -0x7fffffff - 1, 0x7fffffff,          0, 0xffff, 0x01000000, 0x01ffffff,
-        int(next()), QT_KEY_ESCAPE,   QT_KEY_A + below(26)};
-    return keys[below(int(std::size(keys)))];
+    return pick({-1, -0x7fffffff - 1, 0x7fffffff, 0, 0xffff, 0x01000000, 0x01ffffff,
+                 int(next()), QT_KEY_ESCAPE, QT_KEY_A + below(26)});
 }
 
 // One random input event through the host window, or straight into the
@@ -81,18 +73,14 @@ void randomEvent(HeadlessRunner& r) {
         chance(2) ? theWidget->keyPressEvent(e) : theWidget->keyReleaseEvent(e);
     } else if (kind < 90) {
         const int x = below(260) - 10, y = below(340) - 10; // now and then off the screen
-        if (!penDown || chance(4)) {
-            r.penPress(x, y);
-            penDown = true;
-        } else if (chance(3)) {
-            r.penRelease(x, y);
-            penDown = false;
-        } else {
+        if (!penDown || chance(4))
+            r.penPress(x, y), penDown = true;
+        else if (chance(3))
+            r.penRelease(x, y), penDown = false;
+        else
             r.penMove(x, y);
-        }
     } else if (kind < 97) {
-        r.setFocus(false);
-        r.setFocus(true);
+        r.setFocus(false), r.setFocus(true);
     } else {
         r.setFocus(!chance(3));
     }
@@ -101,18 +89,14 @@ void randomEvent(HeadlessRunner& r) {
 // Breaks every rock on the field, and sometimes the boss, through the
 // game's own outcome handlers, as a perfect player would.
 void clearField() {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < BIG_ROCKS; ++i)
         if (bigRocks[i]->active) bigRockHit(i, 0);
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < MEDIUM_ROCKS; ++i)
         if (mediumRocks[i]->active) mediumRockHit(i, 0);
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < SMALL_ROCKS; ++i)
         if (smallRocks[i]->active) smallRockHit(i, 0);
     for (int hits = 0; bossShip->active && hits < 64 && chance(2); ++hits)
         bossHit(0);
-}
-
-bool playing() {
-    return gameState == STATE_PLAYING;
 }
 
 } // namespace
@@ -143,8 +127,9 @@ int main(int argc, char** argv) {
             helped = chance(2);
         }
         // From level 4 a level lasts long enough for the boss to warp in.
-        if (helped && playing() && chance(level < 4 ? 100 : 300)) clearField();
-        if (helped && playing() && lives < 2 && chance(40)) awardPoints(EXTRA_SHIP_POINTS);
+        if (helped && gameState == STATE_PLAYING && chance(level < 4 ? 100 : 300)) clearField();
+        if (helped && gameState == STATE_PLAYING && lives < 2 && chance(40))
+            awardPoints(EXTRA_SHIP_POINTS);
         if (gameState == STATE_EXITING) {
             // The exit screen runs, but never to its end: it would end the process.
             if (exitCountdown < 1) exitCountdown = 1;
@@ -170,13 +155,11 @@ int main(int argc, char** argv) {
         bossFrames += bossShip->active && gameState == STATE_PLAYING;
     }
 
-    static const char* const NAMES[STATE_COUNT] = {
-        "playing",       "ship-lost",  "game-over",     "",       "title", "paused", "menu",
-        "level-cleared", "next-level", "redefine-keys", "exiting"};
     std::printf("soak: seed %lu, %ld frames, %ld games, highest level %d, %ld boss frames\n", seed,
                 frames, games, highestLevel, bossFrames);
     int missing = 0;
-    for (GameState s : MUST_VISIT) {
+    for (int s = 0; s < STATE_COUNT; ++s) {
+        if (!*NAMES[s]) continue;
         std::printf("  %-14s %ld frames\n", NAMES[s], visits[s]);
         missing += visits[s] == 0;
     }
