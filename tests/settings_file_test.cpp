@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "audio/audio.h"
@@ -24,16 +23,22 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 const KeyBindings DEFAULT_KEYS = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 
 // The ten entries as saveSettings() writes them, for the values given.
 std::string tenEntries(int hiscore, int music, int sfx, int track, const KeyBindings& k) {
-    return "hiscore = " + std::to_string(hiscore) + "\nmusic_volume = " + std::to_string(music) +
-           "\nsfx_volume = " + std::to_string(sfx) + "\ntrack = " + std::to_string(track) +
-           "\nkey_left = " + std::to_string(k.left) + "\nkey_right = " + std::to_string(k.right) +
-           "\nkey_thrust = " + std::to_string(k.thrust) + "\nkey_fire = " + std::to_string(k.fire) +
-           "\nkey_pause = " + std::to_string(k.pause) +
-           "\nkey_shields = " + std::to_string(k.shields) + "\n";
+    const char* names[] = {"hiscore",  "music_volume", "sfx_volume", "track",     "key_left",
+                           "key_right", "key_thrust",  "key_fire",   "key_pause", "key_shields"};
+    const int values[] = {hiscore, music, sfx, track, k.left, k.right, k.thrust, k.fire, k.pause,
+                          k.shields};
+    std::string text;
+    for (int i = 0; i < 10; ++i) text += names[i] + (" = " + std::to_string(values[i])) + "\n";
+    return text;
+}
+// The ten settings globals, in the same form.
+std::string current() {
+    return tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings);
 }
 
 // Each test gets its own XDG_CONFIG_HOME and fresh globals.
@@ -46,23 +51,23 @@ class SettingsFile : public ::testing::Test {
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", home.c_str(), 1);
         keyBindings = DEFAULT_KEYS;
-        std::tie(highScore, musicVolume, sfxVolume, musicTrack) = std::make_tuple(0, -1, -1, -1);
+        highScore = 0, musicVolume = sfxVolume = musicTrack = -1;
     }
     void seed(const std::string& text) {
-        std::filesystem::create_directories(dir);
+        fs::create_directories(dir);
         std::ofstream(path) << text;
     }
-    static ino_t inode(const std::string& p) {
+    ino_t inode() const {
         struct stat st;
-        return stat(p.c_str(), &st) == 0 ? st.st_ino : 0;
+        return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
     }
 };
 
 TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
     EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
-              tenEntries(35000, 128, 128, 2, {0x1013, 0x1012, 0x1014, 0x1015, 0x20, 0x103a}));
-    EXPECT_FALSE(std::filesystem::exists(dir)); // reading creates nothing
+    EXPECT_EQ(current(), tenEntries(35000, 128, 128, 2, {0x1013, 0x1012, 0x1014, 0x1015, 0x20,
+                                                         0x103a}));
+    EXPECT_FALSE(fs::exists(dir)); // reading creates nothing
 
     EXPECT_EQ(Config("x", Config::User).path(), dir + "x.conf");
     setenv("HOME", "/home/player", 1);
@@ -75,19 +80,26 @@ TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
     EXPECT_TRUE(saveHighScore());
     const std::string made = home + "deeper/still/corvusraiders/";
     EXPECT_EQ(readTextFile(made + "corvusraiders.conf"), "[registry]\nhiscore = 35000\n");
-    EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
 }
 
-TEST_F(SettingsFile, TenEntriesSavedInOrderAndLoadedBack) {
+TEST_F(SettingsFile, TenEntriesSavedInOrderLoadedBackAndReplacedOnlyWhenAValueChanged) {
     const KeyBindings keys = {'W', 'A', 'D', 'S', 'K', 'P'};
-    std::tie(highScore, musicVolume, sfxVolume, musicTrack, keyBindings) =
-        std::make_tuple(48250, 17, 255, 2, keys);
+    highScore = 48250, musicVolume = 17, sfxVolume = 255, musicTrack = 2, keyBindings = keys;
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(48250, 17, 255, 2, keys));
     SetUp();
     EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
-              tenEntries(48250, 17, 255, 2, keys));
+    EXPECT_EQ(current(), tenEntries(48250, 17, 255, 2, keys));
+
+    const ino_t before = inode();
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(inode(), before);
+    highScore = 101;
+    EXPECT_TRUE(saveSettings());  // by a rename, leaving no temporary file behind
+    EXPECT_NE(inode(), before);
+    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(101, 17, 255, 2, keys));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(SettingsFile, HandEditedValuesTakenAsTheyAreOnlyWhenWholeNumbers) {
@@ -98,39 +110,23 @@ TEST_F(SettingsFile, HandEditedValuesTakenAsTheyAreOnlyWhenWholeNumbers) {
          "key_right = +5\nkey_thrust = 12abc\nkey_pause = 0x10\nkey_shields = 1.5\n"
          "[other]\nkey_fire = 1\n[registry]\nkey_fire = 70000");
     EXPECT_TRUE(loadSettings());
-    EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
+    EXPECT_EQ(current(),
               tenEntries(35000, 300, -4, 7, {KEY_UP, KEY_LEFT, 5, KEY_DOWN, 70000, KEY_F11}));
 }
 
 TEST_F(SettingsFile, NewEntriesJoinTheirGroupAndOtherLinesStay) {
-    const std::string head = "# by hand\n[registry]\nhiscore = 100\nmusic_volume = 40\n";
     const std::string tail = "some junk line\n\n[elsewhere]\nhiscore = 5\n";
-    seed(head + tail);
+    seed("# by hand\n[registry]\nhiscore = 100\nmusic_volume = 40\n" + tail);
     highScore = 61000;
     musicVolume = 1; // the high score is written on its own
     EXPECT_TRUE(saveHighScore());
     EXPECT_EQ(readTextFile(path),
               "# by hand\n[registry]\nhiscore = 61000\nmusic_volume = 40\n" + tail);
 
-    std::tie(musicVolume, sfxVolume, musicTrack) = std::make_tuple(40, 128, 2);
+    musicVolume = 40, sfxVolume = 128, musicTrack = 2;
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(path),
               "# by hand\n[registry]\n" + tenEntries(61000, 40, 128, 2, DEFAULT_KEYS) + tail);
-}
-
-TEST_F(SettingsFile, ReplacedByRenameAndOnlyWhenAValueChanged) {
-    seed("[registry]\n" + tenEntries(100, 128, 128, 2, DEFAULT_KEYS));
-    const ino_t before = inode(path);
-    EXPECT_TRUE(loadSettings());
-    EXPECT_TRUE(saveSettings());
-    EXPECT_EQ(inode(path), before);
-
-    highScore = 101;
-    EXPECT_TRUE(saveSettings());
-    EXPECT_NE(inode(path), before);
-    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(101, 128, 128, 2, DEFAULT_KEYS));
-    using Files = std::filesystem::directory_iterator; // no temporary file left behind
-    EXPECT_EQ(std::distance(Files(dir), Files()), 1);
 }
 
 TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
@@ -139,10 +135,10 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
     highScore = 999;
     // The folder takes no temporary file: its name is taken by a folder.
     const std::string blocker = path + ".tmp-" + std::to_string(long(getpid()));
-    ASSERT_TRUE(std::filesystem::create_directory(blocker));
+    ASSERT_TRUE(fs::create_directory(blocker));
     EXPECT_TRUE(saveHighScore());
     EXPECT_EQ(readTextFile(path), old);
-    std::filesystem::remove(blocker);
+    fs::remove(blocker);
 
     // A settings "folder" that is a plain file cannot be created.
     std::ofstream(home + "plain") << "x";
@@ -158,30 +154,29 @@ TEST_F(SettingsFile, OddFilesKeepTheirMeaningThroughSaves) {
     seed(marks + "[registry]\nmusic_volume = 90000\nsfx_volume = -70000\nkey_left = 65\n");
     for (int round = 0; round < 2; ++round) {
         EXPECT_TRUE(loadSettings());
-        EXPECT_EQ(tenEntries(highScore, musicVolume, sfxVolume, musicTrack, keyBindings),
-                  tenEntries(35000 + round, 90000, -70000, 2, {KEY_UP, 65, KEY_RIGHT, KEY_DOWN,
-                                                               KEY_SPACE, KEY_F11}));
+        EXPECT_EQ(current(), tenEntries(35000 + round, 90000, -70000, 2,
+                                        {KEY_UP, 65, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11}));
         highScore += 1;
         EXPECT_TRUE(saveSettings());
     }
     EXPECT_EQ(readTextFile(path).substr(0, 16), marks + "[registry]");
 
     // A long group name over many lines costs memory by the file's size.
-    const std::string big = home + "big";
-    std::ofstream(big + ".conf") << "[" << std::string(60000, 'g') << "]" << std::string(60000, '\n');
+    std::ofstream(home + "big.conf") << "[" << std::string(60000, 'g') << "]"
+                                     << std::string(60000, '\n');
     const size_t before = mallinfo2().uordblks;
-    Config config(big.c_str(), Config::File);
+    Config config((home + "big").c_str(), Config::File);
     EXPECT_LT(mallinfo2().uordblks - before, size_t(16) << 20);
 }
 
 TEST_F(SettingsFile, SavesGoThroughLinksKeepPermissionsAndClearStaleTemporaries) {
     // The settings file is a link into a dotfiles folder.
     const std::string target = home + "dotfiles/settings.conf";
-    std::filesystem::create_directories(home + "dotfiles");
-    std::filesystem::create_directories(dir);
+    fs::create_directories(home + "dotfiles");
+    fs::create_directories(dir);
     std::ofstream(target) << "[registry]\nhiscore = 100\n[mine]\nx = 1\n";
-    std::filesystem::permissions(target, std::filesystem::perms(0640));
-    std::filesystem::create_symlink("../dotfiles/settings.conf", path);
+    fs::permissions(target, fs::perms(0640));
+    fs::create_symlink("../dotfiles/settings.conf", path);
 
     // Left by saves that were killed: one whose process is gone, one of a live
     // process; and names that are not this game's temporaries.
@@ -189,29 +184,26 @@ TEST_F(SettingsFile, SavesGoThroughLinksKeepPermissionsAndClearStaleTemporaries)
     if (gone == 0) _exit(0);
     waitpid(gone, nullptr, 0);
     const std::string stale = target + ".tmp-" + std::to_string(gone);
-    const std::vector<std::string> kept = {target + ".tmp-" + std::to_string(getppid()),
-                                           target + ".tmp-12ab", home + "dotfiles/other.tmp-" +
-                                           std::to_string(gone)};
-    for (const std::string& p : kept)
-        std::ofstream(p) << "x";
+    const std::string kept[] = {target + ".tmp-" + std::to_string(getppid()), target + ".tmp-12ab",
+                                home + "dotfiles/other.tmp-" + std::to_string(gone)};
+    for (const std::string& p : kept) std::ofstream(p) << "x";
     std::ofstream(stale) << "[registry]\nhiscore = 0\n";
 
     EXPECT_TRUE(loadSettings());
     highScore = 200;
     EXPECT_TRUE(saveHighScore());
-    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_EQ(readTextFile(target), "[registry]\nhiscore = 200\n[mine]\nx = 1\n");
-    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0640));
-    EXPECT_FALSE(std::filesystem::exists(stale));
-    for (const std::string& p : kept)
-        EXPECT_TRUE(std::filesystem::exists(p)) << p;
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
+    EXPECT_FALSE(fs::exists(stale));
+    for (const std::string& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
 }
 
 // Runs in a fresh process that cannot read the settings file (the user
 // "nobody" when the tests run as root): counts the reports on standard error.
 int reportsWhenUnreadable(const std::string& home, const std::string& dir) {
     if (geteuid() == 0) {
-        chmod(std::filesystem::path(home).parent_path().parent_path().c_str(), 0711);
+        chmod(fs::path(home).parent_path().parent_path().c_str(), 0711);
         chmod(home.c_str(), 0777);
         chmod(dir.c_str(), 0777);
         if (setgid(65534) != 0 || setuid(65534) != 0) return -1;
@@ -223,9 +215,7 @@ int reportsWhenUnreadable(const std::string& home, const std::string& dir) {
     saveHighScore();
     const std::string said = testing::internal::GetCapturedStderr();
     int reports = 0;
-    for (size_t at = said.find("cannot read"); at != std::string::npos;
-         at = said.find("cannot read", at + 1))
-        ++reports;
+    for (size_t at = 0; (at = said.find("cannot read", at)) != std::string::npos; ++at) ++reports;
     return highScore == 1 && sfxVolume == 128 ? reports : -2;
 }
 
@@ -240,11 +230,11 @@ TEST_F(SettingsFile, AFileThatCannotBeReadIsNeverWrittenOver) {
 
     // A folder or a pipe in the file's place is not a settings file either.
     for (bool pipe : {false, true}) {
-        std::filesystem::remove(path);
+        fs::remove(path);
         pipe ? mkfifo(path.c_str(), 0600) : mkdir(path.c_str(), 0700);
         EXPECT_EXIT(std::exit(reportsWhenUnreadable(home, dir)), ::testing::ExitedWithCode(1), "");
-        EXPECT_EQ(std::filesystem::is_fifo(path), pipe);
-        EXPECT_EQ(std::filesystem::is_directory(path), !pipe);
+        EXPECT_EQ(fs::is_fifo(path), pipe);
+        EXPECT_EQ(fs::is_directory(path), !pipe);
     }
 }
 
