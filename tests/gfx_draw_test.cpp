@@ -24,13 +24,8 @@ template <typename Draw> Changes changes(Draw draw) {
     return c;
 }
 
-TEST(DimPixel, KnownValuesAndEveryPixelAtEveryFactor) {
-    const int known[][3] = {{0xFFFF, DIM_FACTOR, 0x9CF3}, {0xF800, DIM_FACTOR, 0x9800},
-                            {0x07E0, DIM_FACTOR, 0x04E0}, {0x001F, DIM_FACTOR, 0x0013},
-                            {0x1234, 32, 0x1234},         {0xFFFF, 0, 0}};
-    for (const auto& k : known)
-        EXPECT_EQ(dimPixel(uint16_t(k[0]), k[1]), k[2]) << std::hex << k[0] << " " << k[1];
-
+TEST(DimPixel, EveryPixelAtEveryFactorAndTheWholeScreen) {
+    EXPECT_EQ(dimPixel(0xFFFF, DIM_FACTOR), 0x9CF3);  // the menus' dimming keeps 20/32
     // The single-multiplication trick against per-channel scaling.
     for (int factor = 0; factor <= 32; ++factor)
         for (int p = 0; p <= 0xFFFF; ++p) {
