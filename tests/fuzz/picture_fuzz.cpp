@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fuzz/target.h"
@@ -32,13 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 void writeSeeds(const std::string& dir) {
     startPlatform();
-    struct Seed {
-        const char* name;
-        QImage::Format format;
-        const char* type;
-        int w, h;
-    };
-    const Seed seeds[] = {
+    // File name, pixel format, file type, size in pixels.
+    const std::tuple<const char*, QImage::Format, const char*, int, int> seeds[] = {
         {"rgb.png", QImage::Format_RGB32, "PNG", 5, 4},
         {"alpha.png", QImage::Format_ARGB32, "PNG", 3, 7},
         {"palette.png", QImage::Format_Indexed8, "PNG", 6, 6},
@@ -48,34 +44,33 @@ void writeSeeds(const std::string& dir) {
         {"palette.bmp", QImage::Format_Indexed8, "BMP", 3, 3},
         {"rgb.ppm", QImage::Format_RGB32, "PPM", 3, 2},
         {"grey.pgm", QImage::Format_Grayscale8, "PGM", 2, 3},
-        {"palette.gif", QImage::Format_Indexed8, "GIF", 4, 4},
         {"rgb.jpg", QImage::Format_RGB32, "JPG", 8, 8},
         {"rgb.xpm", QImage::Format_RGB32, "XPM", 2, 2},
     };
-    for (const Seed& s : seeds) {
-        QImage image(s.w, s.h, s.format);
-        if (s.format == QImage::Format_Indexed8) {
-            image.setColorCount(4);
-            for (int i = 0; i < 4; ++i)
-                image.setColor(i, qRgb(60 * i, 255 - 60 * i, 30 * i));
+    for (auto [name, format, type, w, h] : seeds) {
+        QImage image(w, h, format);
+        // Palette formats take an index, the others a colour. Every byte is
+        // set (the padding too), so the seeds are the same on every run.
+        image.fill(0);
+        const int indices = format == QImage::Format_Mono ? 2 : 4;
+        const bool palette = format == QImage::Format_Indexed8 || format == QImage::Format_Mono;
+        if (palette) {
+            image.setColorCount(indices);
+            for (int i = 0; i < indices; ++i) image.setColor(i, qRgb(60 * i, 255 - 60 * i, 30 * i));
         }
-        for (int y = 0; y < s.h; ++y)
-            for (int x = 0; x < s.w; ++x)
-                image.setPixel(x, y,
-                               s.format == QImage::Format_Indexed8 ||
-                                       s.format == QImage::Format_Mono
-                                   ? uint((x + y) % (s.format == QImage::Format_Mono ? 2 : 4))
-                                   : qRgba(40 * x, 30 * y, 200, 255 - 20 * x));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                image.setPixel(x, y, palette ? uint((x + y) % indices)
+                                             : qRgba(40 * x, 30 * y, 200, 255 - 20 * x));
         QByteArray bytes;
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, s.type)) continue; // a format this Qt cannot write
-        // Expected sizes: the picture's own, and one larger and smaller.
-        const uint8_t sizes[][2] = {{uint8_t(s.w - 1), uint8_t(s.h - 1)}, {40, 1}};
+        if (!image.save(&buffer, type)) continue; // a format this Qt cannot write
+        // Expected sizes: the picture's own, and 40 x 1.
         for (int k = 0; k < 2; ++k) {
-            std::string data(reinterpret_cast<const char*>(sizes[k]), 2);
-            data += bytes.toStdString();
-            writeInput(dir + "/" + std::to_string(k) + "-" + s.name, data.data(), data.size());
+            const char size[2] = {char(k ? 40 : w - 1), char(k ? 1 : h - 1)};
+            const std::string data = std::string(size, 2) + bytes.toStdString();
+            writeInput(dir + "/" + std::to_string(k) + "-" + name, data.data(), data.size());
         }
     }
 }
