@@ -18,25 +18,18 @@ struct PictureSpec {
     uint32_t rgb;       // 0xRRGGBB; every channel a multiple of 8 so RGB565 keeps it exactly
 };
 
-// Index = file number pp1..pp9.
+// Index = file number: pp1 background, pp2 rock sheet, pp3 text sheet, pp4
+// banner, pp5 by64 sheet, pp6 title, pp7 exit, pp8 menu items, pp9 menu.
 const PictureSpec TEST_PICTURES[10] = {
-    {0, 0, 0},
-    {240, 320, 0x204080},  // pp1 background
-    {200, 850, 0x808000},  // pp2 rock sheet
-    {500, 300, 0x00f8f8},  // pp3 text sheet
-    {240, 60, 0xf8f800},   // pp4 banner
-    {774, 459, 0x800080},  // pp5 by64 sheet
-    {240, 320, 0xf80000},  // pp6 title
-    {240, 180, 0x00f800},  // pp7 exit
-    {142, 200, 0x406080},  // pp8 menu items
-    {240, 100, 0x0000f8},  // pp9 menu
-};
+    {0, 0, 0},           {240, 320, 0x204080}, {200, 850, 0x808000}, {500, 300, 0x00f8f8},
+    {240, 60, 0xf8f800}, {774, 459, 0x800080}, {240, 320, 0xf80000}, {240, 180, 0x00f800},
+    {142, 200, 0x406080}, {240, 100, 0x0000f8}};
 
 std::string tempBase;
 
 void removeTempBase() {
-    std::error_code ec;
-    std::filesystem::remove_all(tempBase, ec);
+    std::error_code ignored;
+    std::filesystem::remove_all(tempBase, ignored);
 }
 
 } // namespace
