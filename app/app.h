@@ -26,6 +26,7 @@ public:
     void focusInEvent() override;
     void focusOutEvent() override;
     void resizeEvent() override;
+    bool wantsKeysAtOnce() const override;
 
     void enterFullScreen();
     void pollPad();                 // one reading of the pad, before a frame

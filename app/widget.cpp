@@ -52,14 +52,20 @@ void GameWidget::pollPad() {
     PadState state;
     if (frameInProgress || !padReader || !padReader(state))
         return;
-    if (applyPadState(state)) {
-        // The pad is in use: the place to tell the platform (pointer hiding).
-    }
+    if (applyPadState(state))
+        noteNonPointerInput();
 }
 
 void GameWidget::mousePressEvent(const PenEvent& e) { onPenPress(e.x, e.y); }
 void GameWidget::mouseReleaseEvent(const PenEvent& e) { onPenRelease(e.x, e.y); }
 void GameWidget::mouseMoveEvent(const PenEvent& e) { onPenMove(e.x, e.y); }
+
+// In play a key acts the moment it is pressed; elsewhere any key acts and the
+// host may first wait to see whether an Alt press starts Alt+Enter.
+bool GameWidget::wantsKeysAtOnce() const {
+    return gameState == STATE_PLAYING || gameState == STATE_LEVEL_CLEARED ||
+           gameState == STATE_NEXT_LEVEL;
+}
 
 void GameWidget::keyPressEvent(const KeyEvent& e) {
     if (!e.autoRepeat)

@@ -6,6 +6,10 @@
 // whole factor, nearest neighbour, centred on black. It turns host key, mouse,
 // activation and timer events into the device widget's event virtuals.
 //
+// Alt+Enter switches the window between the whole monitor and a window; the
+// picture keeps a whole scale, centred, in either. The mouse pointer hides
+// while keys (or a gamepad) are used and comes back when the mouse moves.
+//
 // Presenting is incremental: the window keeps a copy of the framebuffer as it
 // was last presented. A present compares the framebuffer with that copy in
 // tiles, takes over the tiles that changed and asks Qt to repaint only those;
@@ -54,6 +58,11 @@ struct DeviceWidget::Host : public QWidget {
     // DirectPainter's destructor, after the game has written a frame.
     void present();
 
+    // The window on its whole monitor, or back to how it was (Alt+Enter).
+    void toggleMonitorFullScreen();
+    // Hides the pointer over the window until the mouse moves.
+    void hidePointer();
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -67,8 +76,17 @@ protected:
 
 private:
     void paintRect(uint32_t* out, qsizetype stride, const QRect& r) const;
+    void sendKey(int qtKey, bool press, bool autoRepeat);
+    void sendHeldAlt();                    // the held-back Alt press, now
+    void showPointer();
 
     bool penDown_ = false;
+    bool altDown_ = false;                 // Alt is held down (its press came while active)
+    bool altHeld_ = false;                 // an Alt press not yet given to the device
+    bool altSent_ = false;                 // the device saw the Alt press of the Alt now down
+    int swallowedKey_ = 0;                 // Qt key of the Enter that toggled: its repeats and release stay here
+    bool pointerHidden_ = false;
+    QPointF hiddenAt_;                     // global pointer position when it was hidden
     uint16_t shown_[DEVICE_WIDTH * DEVICE_HEIGHT] = {};  // RGB565, the framebuffer as last presented
 };
 

@@ -3,6 +3,7 @@
 // boxes, the installation directory, the clock and the test driver.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -149,6 +150,7 @@ DeviceWidget::Host::Host(DeviceWidget* d, int rotation) : device(d), orientation
 
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);  // moves without a button show a hidden pointer
     setMinimumSize(physicalWidth, physicalHeight);
 
     // Start at the chosen scale, or the largest whole scale that fits the
@@ -224,6 +226,9 @@ void DeviceWidget::Host::setDeviceActive(bool on) {
     if (on == active)
         return;
     active = on;
+    // Keys pressed while the window was left never send their releases here.
+    altDown_ = altHeld_ = altSent_ = false;
+    swallowedKey_ = 0;
     if (on)
         device->focusInEvent();
     else
@@ -422,18 +427,93 @@ void DeviceWidget::Host::paintEvent(QPaintEvent* e) {
     }
 }
 
+void DeviceWidget::Host::sendKey(int qtKey, bool press, bool autoRepeat) {
+    const KeyEvent k{deviceKeyCode(qtKey), autoRepeat};
+    if (press)
+        device->keyPressEvent(k);
+    else
+        device->keyReleaseEvent(k);
+}
+
+void DeviceWidget::Host::sendHeldAlt() {
+    if (!altHeld_)
+        return;
+    altHeld_ = false;
+    altSent_ = true;
+    sendKey(Qt::Key_Alt, true, false);
+}
+
+// Alt+Enter belongs to the window, every other key to the device. On screens
+// where any key acts, a lone Alt press waits: Enter next makes it part of the
+// combination and the device sees neither key; any other key, or Alt's own
+// release, hands it on first, so Alt still works as a key of its own (acting
+// a moment later). In play it is handed on at once.
 void DeviceWidget::Host::keyPressEvent(QKeyEvent* e) {
-    device->keyPressEvent(KeyEvent{deviceKeyCode(e->key()), e->isAutoRepeat()});
+    hidePointer();
+    const int key = e->key();
+    if (swallowedKey_ && key == swallowedKey_)
+        return;  // the toggling Enter, repeating
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (enter && (altDown_ || (e->modifiers() & Qt::AltModifier))) {
+        altHeld_ = false;
+        swallowedKey_ = key;
+        toggleMonitorFullScreen();
+        return;
+    }
+    if (key == Qt::Key_Alt && !e->isAutoRepeat() && !altDown_) {
+        altDown_ = altHeld_ = true;
+        if (device->wantsKeysAtOnce())
+            sendHeldAlt();
+        return;
+    }
+    if (key == Qt::Key_Alt && altHeld_)
+        return;  // repeats of the waiting press
+    sendHeldAlt();
+    sendKey(key, true, e->isAutoRepeat());
 }
 
 void DeviceWidget::Host::keyReleaseEvent(QKeyEvent* e) {
-    device->keyReleaseEvent(KeyEvent{deviceKeyCode(e->key()), e->isAutoRepeat()});
+    const int key = e->key();
+    if (swallowedKey_ && key == swallowedKey_) {
+        if (!e->isAutoRepeat())
+            swallowedKey_ = 0;
+        return;
+    }
+    if (key == Qt::Key_Alt && !e->isAutoRepeat()) {
+        altDown_ = false;
+        sendHeldAlt();  // Alt tapped alone
+        if (!altSent_)
+            return;     // its press belonged to Alt+Enter, or came before the focus
+        altSent_ = false;
+    }
+    sendKey(key, false, e->isAutoRepeat());
+}
+
+// Keeps a maximised window maximised underneath.
+void DeviceWidget::Host::toggleMonitorFullScreen() {
+    setWindowState(windowState() ^ Qt::WindowFullScreen);
+}
+
+void DeviceWidget::Host::hidePointer() {
+    if (pointerHidden_)
+        return;
+    pointerHidden_ = true;
+    hiddenAt_ = QCursor::pos(screen());
+    setCursor(Qt::BlankCursor);
+}
+
+void DeviceWidget::Host::showPointer() {
+    if (!pointerHidden_)
+        return;
+    pointerHidden_ = false;
+    unsetCursor();
 }
 
 // The pen is the left mouse button: a press on the screen (not the border)
 // starts a stroke, moves with the button held continue it, the release ends
 // it. Points of a stroke that stray into the border are clamped to the screen.
 void DeviceWidget::Host::mousePressEvent(QMouseEvent* e) {
+    showPointer();
     if (e->button() != Qt::LeftButton)
         return;
     int x, y;
@@ -448,6 +528,9 @@ static PenEvent clampedPen(int x, int y) {
 }
 
 void DeviceWidget::Host::mouseMoveEvent(QMouseEvent* e) {
+    // A window that moves or resizes under a still pointer is no mouse use.
+    if (e->globalPosition() != hiddenAt_)
+        showPointer();
     if (!penDown_ || !(e->buttons() & Qt::LeftButton))
         return;
     int x, y;
@@ -681,6 +764,11 @@ int DirectPainter::transformOrientation() {
     if (std::strstr(display, "Rot270"))
         return 3;
     return 0;
+}
+
+void noteNonPointerInput() {
+    for (DeviceWidget::Host* h : hosts)
+        h->hidePointer();
 }
 
 uint8_t* deviceFrameBuffer() {

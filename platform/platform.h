@@ -61,6 +61,13 @@ public:
     virtual void focusOutEvent() {}
     virtual void resizeEvent() {}
 
+    // Asked by the host window on every Alt press. True while each key must
+    // reach the widget the moment it is pressed (a game in play); otherwise a
+    // lone Alt press is held back until it is clear whether Enter follows
+    // (Alt+Enter switches the window to the whole monitor and back, and
+    // neither of its keys reaches the widget).
+    virtual bool wantsKeysAtOnce() const { return false; }
+
     void setCaption(const char* latin1);
     const char* caption() const;          // Latin-1, valid while the widget lives
     void setFixedSize(int w, int h);      // resizes the client area (sends resizeEvent)
@@ -131,6 +138,11 @@ public:
     uint8_t* frameBuffer();                // FRAMEBUFFER_BYTES bytes
     static int transformOrientation();     // 0, 1 (Rot90), 2 (Rot180), 3 (Rot270) from QWS_DISPLAY
 };
+
+// Input that does not move the mouse (a gamepad): the mouse pointer hides
+// over the game window until the mouse moves, as it does for keys. Called by
+// the pad code on the GUI thread whenever a pad control is used.
+void noteNonPointerInput();
 
 // The framebuffer itself, for tests and previews (FRAMEBUFFER_BYTES bytes).
 uint8_t* deviceFrameBuffer();

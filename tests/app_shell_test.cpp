@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "support/runner.h"
 
 namespace {
@@ -133,6 +134,25 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
         const CommandLine line = parse(args);
         EXPECT_TRUE(line.action == CommandLine::REFUSE && line.error[0]) << args[0];
     }
+}
+
+TEST(Widget, AltEnterBelongsToTheWindowAndF11StaysThePause) {
+    HeadlessRunner runner;
+    QWidget* host = hostWindow(theWidget);
+    auto altEnter = [&runner] {
+        runner.keyDown(Qt::Key_Alt);
+        runner.pressKey(Qt::Key_Return);
+        runner.keyUp(Qt::Key_Alt);
+    };
+    altEnter();
+    EXPECT_TRUE(gameState == STATE_TITLE && host->isFullScreen());
+    runner.pressKey(Qt::Key_Alt);  // alone, Alt is a key like any other
+    EXPECT_EQ(gameState, STATE_MENU);
+    runner.pressKey(Qt::Key_Space);
+    altEnter();
+    EXPECT_TRUE(gameState == STATE_PLAYING && !host->isFullScreen());
+    runner.pressKey(Qt::Key_F11);
+    EXPECT_EQ(gameState, STATE_PAUSED);
 }
 
 int64_t clockNow = 0;

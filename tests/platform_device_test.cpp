@@ -24,7 +24,12 @@ struct Recorder : DeviceWidget {
         int x, y;
     };
     std::vector<Pen> pens;
+    std::vector<int> keys;  // device key code, negated for a release
+    bool atOnce = false;
     int focusIns = 0, focusOuts = 0;
+    void keyPressEvent(const KeyEvent& e) override { keys.push_back(e.key); }
+    void keyReleaseEvent(const KeyEvent& e) override { keys.push_back(-e.key); }
+    bool wantsKeysAtOnce() const override { return atOnce; }
     void mousePressEvent(const PenEvent& e) override { pens.push_back({'p', e.x, e.y}); }
     void mouseMoveEvent(const PenEvent& e) override { pens.push_back({'m', e.x, e.y}); }
     void mouseReleaseEvent(const PenEvent& e) override { pens.push_back({'r', e.x, e.y}); }
@@ -207,6 +212,114 @@ TEST(Presenting, WindowShowsTheFramebufferAtEveryScaleRotationAndChange) {
         EXPECT_EQ(wrongWindowPixels(host, frame, fbW, fbH), 0) << display;
     }
     unsetenv("QWS_DISPLAY");
+}
+
+TEST(Window, AltEnterTogglesTheWholeMonitorAndNeverReachesTheDevice) {
+    ensureTestApplication();
+    unsetenv("QWS_DISPLAY");
+    constexpr int ALT = 0x1023, RET = 0x1004, F11 = 0x103a, A = 'A';
+    constexpr int Alt = Qt::Key_Alt, Ret = Qt::Key_Return, Ent = Qt::Key_Enter;
+    // Keys sent (a negative key is a release; 'r' marks an auto-repeat press),
+    // what the device sees, and how often the window switches.
+    const struct {
+        const char* what;
+        bool atOnce;
+        std::vector<int> sent;
+        std::vector<int> seen;
+        int toggles;
+    } cases[] = {
+        {"combination on a menu", false, {Alt, Ret, -Ret, -Alt}, {}, 1},
+        {"keypad Enter, Alt let go first", false, {Alt, Ent, -Alt, -Ent}, {}, 1},
+        {"held Enter switches once", false, {Alt, Ret, 'r', 'r', -Ret, Ret, -Ret, -Alt}, {}, 2},
+        {"Alt alone is a key", false, {Alt, 'r', -Alt}, {ALT, -ALT}, 0},
+        {"Alt with another key", false, {Alt, Qt::Key_A, -Qt::Key_A, -Alt}, {ALT, A, -A, -ALT}, 0},
+        {"Enter and F11 alone", false, {Ret, -Ret, Qt::Key_F11, -Qt::Key_F11}, {RET, -RET, F11, -F11}, 0},
+        {"in play Alt goes at once", true, {Alt, Ret, -Ret, -Alt}, {ALT, -ALT}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Recorder r;
+        r.atOnce = c.atOnce;
+        r.showNormal();
+        QApplication::processEvents();  // shown and active before the first key
+        QWidget* host = hostWindow(&r);
+        int toggles = 0, last = 0;
+        for (int k : c.sent) {
+            const bool repeat = k == 'r';
+            const int key = repeat ? last : std::abs(k);
+            last = key;
+            testdriver::sendKey(key, k > 0, repeat);
+            QApplication::processEvents();
+            toggles += host->isFullScreen() != (toggles % 2 == 1);
+        }
+        EXPECT_EQ(r.keys, c.seen);
+        EXPECT_EQ(toggles, c.toggles);
+    }
+    // A held Alt is forgotten when the window loses the keyboard.
+    Recorder r;
+    testdriver::setActive(true);
+    testdriver::sendKey(Qt::Key_Alt, true);
+    testdriver::setActive(false);
+    testdriver::setActive(true);
+    testdriver::sendKey(Qt::Key_Alt, false);
+    testdriver::sendKey(Qt::Key_B, true);
+    EXPECT_EQ(r.keys, std::vector<int>{'B'});
+}
+
+TEST(Window, FullScreenKeepsAWholeScaleCentredAndComesBack) {
+    ensureTestApplication();
+    unsetenv("QWS_DISPLAY");
+    Recorder r;
+    r.showNormal();
+    QWidget* host = hostWindow(&r);
+    host->resize(500, 700);  // scale 2, borders 10 and 30
+    QApplication::processEvents();
+    std::vector<uint16_t> frame(FRAMEBUFFER_BYTES / 2);
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = uint16_t(i * 40503u >> 4);
+    {
+        DirectPainter painter(&r);
+        std::memcpy(painter.frameBuffer(), frame.data(), FRAMEBUFFER_BYTES);
+    }
+    testdriver::sendKey(Qt::Key_Alt, true);
+    testdriver::sendKey(Qt::Key_Return, true);
+    QApplication::processEvents();
+    const QRect monitor = host->screen()->geometry();
+    EXPECT_EQ(host->geometry(), monitor);
+    const auto* h = static_cast<DeviceWidget::Host*>(host);
+    const int s = wholeScale(monitor.width(), monitor.height(), 240, 320);
+    EXPECT_EQ(h->scale(), s);
+    EXPECT_EQ(h->origin(), QPoint((monitor.width() - 240 * s) / 2, (monitor.height() - 320 * s) / 2));
+    EXPECT_EQ(wrongWindowPixels(host, frame, 240, 320), 0);
+    testdriver::sendKey(Qt::Key_Return, false);
+    testdriver::sendKey(Qt::Key_Return, true);  // Alt still down
+    QApplication::processEvents();
+    EXPECT_EQ(host->size(), QSize(500, 700));
+    EXPECT_EQ(wrongWindowPixels(host, frame, 240, 320), 0);
+}
+
+TEST(Window, PointerHidesForKeysAndPadAndComesBackWhenTheMouseMoves) {
+    ensureTestApplication();
+    Recorder r;
+    r.showNormal();
+    QWidget* host = hostWindow(&r);
+    auto hidden = [host] { return host->cursor().shape() == Qt::BlankCursor; };
+    auto move = [host](QPointF global) {
+        QMouseEvent e(QEvent::MouseMove, QPointF(5, 5), global, Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(host, &e);
+    };
+    EXPECT_FALSE(hidden());
+    testdriver::sendKey(Qt::Key_Space, true);
+    EXPECT_TRUE(hidden());
+    move(QCursor::pos(host->screen()));  // the window moved under a still pointer
+    EXPECT_TRUE(hidden());
+    move(QCursor::pos(host->screen()) + QPointF(3, 0));
+    EXPECT_FALSE(hidden());
+    noteNonPointerInput();
+    EXPECT_TRUE(hidden());
+    move(QCursor::pos(host->screen()) + QPointF(0, 1));
+    EXPECT_FALSE(hidden());
 }
 
 TEST(Activation, ReachesTheWidgetOncePerChange) {
