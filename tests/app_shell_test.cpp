@@ -1,4 +1,4 @@
-// The application shell: the launch setting, resource set-up and its failures,
+// The application shell: the launch setting, a fatal resource failure,
 // the game widget's focus and size, the command line, and the game clock.
 #include <gtest/gtest.h>
 
@@ -27,32 +27,16 @@ TEST(Launch, GrabKeysSettingDecidesTheKeyboardGrab) {
         HeadlessRunner runner(data, 1, home);
         EXPECT_EQ(PlatformApplication::keyboardGrabs() - before, grabs) << value;
     }
+    EXPECT_EQ(std::string(trackPaths[2]), data + "lib/corvusraiders_demo/tinytune.xm");
 }
 
-TEST(Resources, MissingBackgroundIsShownAndTheGameGoesOn) {
-    const std::string data = makeTestDataRoot(), folder = data + "lib/corvusraiders_demo";
-    std::filesystem::remove(folder + "/pp1");
-    testing::internal::CaptureStderr();
-    HeadlessRunner runner(data);
-    runner.frames(1);
-    EXPECT_EQ(runner.screenPixel(2, 300), testPictureColour(6));
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("CorvusRaiders: Failure to load background image\nCould not read " +
-                       folder + "/pp1\n"), std::string::npos) << err;
-    EXPECT_EQ(err.find("Fatal"), std::string::npos) << err;
-    EXPECT_EQ(std::string(trackPaths[2]), folder + "/tinytune.xm");
-}
-
-TEST(Resources, AMissingPictureEndsTheProgramWithItsMessage) {
+TEST(Resources, AMissingPictureAfterTheTitleEndsTheProgramWithItsMessage) {
     ::testing::FLAGS_gtest_death_test_style = "threadsafe";
-    // The exit screen's picture is reported under the title's name.
-    for (auto [file, named] : {std::pair{5, "by64"}, {7, "title"}}) {
-        const std::string data = makeTestDataRoot();
-        std::filesystem::remove(data + "lib/corvusraiders_demo/pp" + std::to_string(file));
-        EXPECT_EXIT({ HeadlessRunner runner(data); _exit(9); }, ::testing::ExitedWithCode(0),
-                    "Fatal Error: Error loading " + std::string(named) +
-                        " image\nCould not read .*/pp" + std::to_string(file) + "\n$");
-    }
+    // The exit screen's picture, reported under the title's name.
+    const std::string data = makeTestDataRoot();
+    std::filesystem::remove(data + "lib/corvusraiders_demo/pp7");
+    EXPECT_EXIT({ HeadlessRunner runner(data); _exit(9); }, ::testing::ExitedWithCode(0),
+                "Fatal Error: Error loading title image\nCould not read .*/pp7\n$");
 }
 
 PadState scriptedPad;  // what the test's pad reports
