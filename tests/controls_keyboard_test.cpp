@@ -76,10 +76,9 @@ TEST_F(Keys, FireTakesAFreeSlotAndSpreadNeedsEverySlotFree) {
     for (int i = 0; i < 3; i++) press(KEY_SPACE);
     forgetEffects();
     press(KEY_SPACE); // every slot busy: no shot, no sound
-    EXPECT_EQ(activeShots(), 3);
-    EXPECT_FALSE(played(EFFECT_SHOT));
-    EXPECT_FLOAT_EQ(shotSprites[2]->getX(), 112.0f);
-    EXPECT_EQ(shotSprites[2]->getVy(), float(headingY[4]) * shotSpeed);
+    EXPECT_TRUE(activeShots() == 3 && !played(EFFECT_SHOT));
+    EXPECT_EQ(std::pair(shotSprites[2]->getX(), shotSprites[2]->getVy()),
+              std::pair(112.0f, float(headingY[4]) * shotSpeed));
 
     spreadShot = true;
     shotSprites[0]->setActive(false);
@@ -100,8 +99,7 @@ TEST_F(Keys, PauseKeyPausesAndAnotherKeyResumesWithoutActing) {
     press(KEY_F11);
     EXPECT_EQ(gameState, STATE_PAUSED);
     press(KEY_SPACE);
-    EXPECT_EQ(gameState, STATE_LEVEL_CLEARED);
-    EXPECT_EQ(activeShots(), 0);
+    EXPECT_TRUE(gameState == STATE_LEVEL_CLEARED && activeShots() == 0);
 
     // Once the ship is lost only the pause key acts.
     gameState = STATE_SHIP_LOST;
@@ -143,9 +141,7 @@ TEST_F(Keys, RedefinitionRefusesKeysGivenBeforeAndReturnsToThePauseScreen) {
 // A pad reading: buttons by device number, the stick, the hat.
 PadState pad(uint32_t buttons, int x = 0, int y = 0, uint8_t hat = 0,
              PadLayout layout = PAD_LAYOUT_EVDEV) {
-    PadState s;
-    s.buttons = buttons, s.stickX = int16_t(x), s.stickY = int16_t(y), s.hat = hat, s.layout = layout;
-    return s;
+    return {buttons, int16_t(x), int16_t(y), hat, layout};
 }
 
 TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {

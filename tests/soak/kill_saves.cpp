@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+#include <tuple>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,19 +28,22 @@ constexpr int LONGEST_WAIT = 3000; // microseconds before a kill
 
 // All ten entries follow from the save number n.
 void setSave(int n) {
-    highScore = n;
-    musicVolume = n % 256;
-    sfxVolume = (n * 7) % 256;
-    musicTrack = 2;
+    highScore = n, musicVolume = n % 256, sfxVolume = (n * 7) % 256, musicTrack = 2;
     keyBindings = {n + 1, n + 2, n + 3, n + 4, n + 5, n + 6};
 }
 
-bool isWholeSave() {
-    const int n = highScore;
+// The ten settings globals, in one comparable value.
+auto entries() {
     const KeyBindings& k = keyBindings;
-    return musicVolume == n % 256 && sfxVolume == (n * 7) % 256 && musicTrack == 2 &&
-           k.thrust == n + 1 && k.left == n + 2 && k.right == n + 3 && k.shields == n + 4 &&
-           k.fire == n + 5 && k.pause == n + 6;
+    return std::tuple(highScore, musicVolume, sfxVolume, musicTrack, k.thrust, k.left, k.right,
+                      k.shields, k.fire, k.pause);
+}
+
+// Whether the globals hold all ten entries of one save.
+bool isWholeSave() {
+    const auto read = entries();
+    setSave(highScore);
+    return read == entries();
 }
 
 [[noreturn]] void saveForever() {
@@ -83,15 +86,12 @@ int main(int argc, char** argv) {
         leftBehind += temporaries(dir);
 
         std::ifstream in(path);
-        std::stringstream text;
-        text << in.rdbuf();
+        const std::string text(std::istreambuf_iterator<char>(in), {});
         highScore = -1;
         loadSettings();
-        const bool whole =
-            isWholeSave() && highScore >= lastSave && text.str().find(FOREIGN) != std::string::npos;
-        if (!whole) {
+        if (!isWholeSave() || highScore < lastSave || text.find(FOREIGN) == std::string::npos) {
             ++broken;
-            std::fprintf(stderr, "kill %d: not a whole save:\n%s\n", i, text.str().c_str());
+            std::fprintf(stderr, "kill %d: not a whole save:\n%s\n", i, text.c_str());
         }
         lastSave = highScore;
     }
