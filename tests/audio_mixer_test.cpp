@@ -4,6 +4,7 @@
 
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -87,17 +88,14 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     }
     EXPECT_NE(effectChunks[5], effectChunks[3]); // each effect has a sample of its own
     // Track 2 whatever was set, its volume by the rule; a missing module is silent.
-    EXPECT_EQ(musicTrack, 2);
-    EXPECT_EQ(music, nullptr);
-    EXPECT_EQ(Mix_VolumeMusic(-1), 100);
+    EXPECT_TRUE(musicTrack == 2 && music == nullptr && Mix_VolumeMusic(-1) == 100);
 
     playEffect(EFFECT_CARRIER_ARRIVES, false); // not loaded
     EXPECT_EQ(effectChannels[EFFECT_CARRIER_ARRIVES], -1);
     playEffect(EFFECT_SHOT, false);
     const int first = effectChannels[EFFECT_SHOT];
     playEffect(EFFECT_SHOT, false);
-    EXPECT_GE(first, 0);
-    EXPECT_EQ(effectChannels[EFFECT_SHOT], first + 1);
+    EXPECT_TRUE(first >= 0 && effectChannels[EFFECT_SHOT] == first + 1);
     EXPECT_NE(Mix_Playing(first), 0); // the earlier instance keeps playing
 }
 
@@ -109,7 +107,7 @@ TEST_F(AudioData, DamagedEffectFilesAreTreatedAsMissing) {
         {"0 Hz", {.rate = 0}},
         {"absurd rate", {.rate = 4000000000u}},
         {"block align 0", {.blockAlign = 0}},
-        {"12 bits", {.bits = 12}},
+        {"12 bits", {.blockAlign = 3, .bits = 12}},
         {"compressed", {.encoding = 0x55}},
         {"eight channels", {.channels = 8, .blockAlign = 16}},
         {"huge chunk first", {.before = "LIST" + le(0x7fffffff, 4)}},
@@ -131,8 +129,7 @@ TEST_F(AudioData, DamagedEffectFilesAreTreatedAsMissing) {
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
     EXPECT_TRUE(initAudio());
     ASSERT_TRUE(audioOpen);
-    for (Mix_Chunk* chunk : effectChunks)
-        EXPECT_EQ(chunk, nullptr);
+    EXPECT_EQ(std::count(effectChunks, effectChunks + EFFECT_COUNT, nullptr), EFFECT_COUNT);
 }
 
 // Runs in a fresh process: SDL is told to use a driver that does not exist.
