@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the game costs on a desktop: the CPU share of the game and of the X
 # server on each screen, the game's peak memory and its start-to-window time,
-# measured on a virtual 1600 x 1200 X display with a window manager, beside
+# measured on a virtual 1600 x 1200 X display with a window manager (in a
+# window at scale 3, and in play also on the whole monitor), beside
 # peer arcade games from Debian run the same way as a reference.
 #
 # Usage: bench/desktop.sh [build-dir] [seconds-per-screen] [runs]
@@ -146,6 +147,14 @@ for run in $(seq "$runs"); do
     key space
     key Down
     key F11
+    # Back on the pause screen: the whole monitor, then play again.
+    key alt+Return
+    echo "  full screen: window $(xwininfo -id "$window" | sed -n 's/.*-geometry //p')"
+    key x
+    xdotool keydown --window "$window" space
+    sleep 1
+    measure "play, full screen" "$game_pid" "$seconds"
+    xdotool keyup --window "$window" space
     echo "  peak RSS: $(peakKb "$game_pid") kB"
     stop "$game_pid"
 
