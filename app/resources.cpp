@@ -314,9 +314,9 @@ void setupResources() {
     // clock is still started here, at its first use.
     const int32_t clockStart = gameClock();
     if (randomSeedOverride >= 0)
-        srand(unsigned(randomSeedOverride));
+        seedWorldRandom(uint32_t(randomSeedOverride));
     else
-        srand(freshSeed() + unsigned(clockStart));
+        seedWorldRandom(freshSeed() + uint32_t(clockStart));
 
     createSprites();
 

@@ -203,7 +203,7 @@ void setUpOnce() {
     if (!realPictures()) patternPictures();
     createSprites();
     buildDirectionTables();
-    srandom(2024);
+    seedWorldRandom(2024);
     buildLevelOne();
     buildBusy();
     std::memcpy(pauseSnapshot, backgroundPixels, SCREEN_BYTES);

@@ -183,6 +183,14 @@ void updateGame();                 // one world step, drawn into backBuffer
 void newGame();
 void setupLevel();
 int32_t randomAngle();             // 0..359 but never 0, 90, 180 or 270
+// Seeds the world's random generator: the C library's additive generator with
+// its default state size, kept apart from the process-wide one, so that a
+// library drawing numbers on another thread (the tracker-music player does)
+// cannot shift the game's sequence. A seed gives the draws random() would give
+// after srandom() of the same seed. Called once at start-up (tests and tools:
+// whenever they need a known sequence).
+void seedWorldRandom(uint32_t seed);
+int32_t worldRandom();              // next draw, 0..2^31-1
 
 void updateMotion();
 void moveShip();

@@ -2,6 +2,7 @@
 // random rock field. Every attempt at a level, including a replay after a lost
 // ship, starts here.
 #include <cstdio>
+#include <cstdlib>
 
 #include "game/game.h"
 #include "game/world.h"
@@ -39,6 +40,24 @@ void aim(Sprite* s, int32_t angle, float speed) {
 }
 
 } // namespace
+
+namespace {
+constexpr size_t RANDOM_STATE_BYTES = 128;  // the C library's default state size
+char randomState[RANDOM_STATE_BYTES];
+random_data randomData;
+} // namespace
+
+void seedWorldRandom(uint32_t seed) {
+    randomData = random_data();
+    initstate_r(seed, randomState, sizeof randomState, &randomData);
+}
+
+int32_t worldRandom() {
+    if (!randomData.state) seedWorldRandom(1);  // unseeded, like the C library
+    int32_t value = 0;
+    random_r(&randomData, &value);
+    return value;
+}
 
 int32_t randomAngle() {
     int32_t a = randomBelow(360);

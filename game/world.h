@@ -3,13 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
-
+#include "game/game.h"
 #include "gfx/gfx.h"
 
-// A random number in 0..n-1 from the C library generator, n > 0. Every draw of
+// A random number in 0..n-1 from the world's generator, n > 0. Every draw of
 // the world goes through here so that the order of draws stays visible.
-inline int32_t randomBelow(int32_t n) { return int32_t(random() % n); }
+inline int32_t randomBelow(int32_t n) { return worldRandom() % n; }
 
 // Right-most column and bottom row of the game widget, read at each use.
 inline int32_t screenRight() { return widgetWidth - 1; }

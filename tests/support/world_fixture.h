@@ -33,7 +33,7 @@ public:
         setTimeSource(&WorldTest::clock);
         clockBase = 0;
         gameClock();  // the game's clock now reads 0
-        srandom(4242);
+        seedWorldRandom(4242);
         setenv("XDG_CONFIG_HOME", makeTempDir("world").c_str(), 1);
         widgetWidth = SCREEN_WIDTH, widgetHeight = SCREEN_HEIGHT;
         forEachSprite([](Sprite* s) { s->active = false; s->frame = 0; s->lastFrameTime = 0; });
