@@ -2,13 +2,19 @@
 # Installs the Debian 12 packages the build needs, only those that are missing.
 # Sourced by play.sh and test.sh; uses sudo when not run as root.
 set -euo pipefail
-# SDL 1.2 comes as its interface over SDL 2 (libsdl1.2-compat-dev) unless
-# CORVUS_CLASSIC_SDL=1 asks for the classic library; installing either one
-# replaces the other (README: "Which SDL").
-SDL_DEV=libsdl1.2-compat-dev
-[ "${CORVUS_CLASSIC_SDL:-0}" != 1 ] || SDL_DEV=libsdl1.2-dev
+# The classic SDL 1.2 library, unless CORVUS_SDL_COMPAT=1 asks for SDL 1.2's
+# interface over SDL 2 (libsdl1.2-compat-dev); installing either one replaces
+# the other for every program on the machine (README: "Which SDL").
+# The library asked for is installed with its runtime; the other one, when
+# present, is removed in the same step (apt does not swap them by itself).
+SDL_PACKAGES=(libsdl1.2-dev libsdl1.2debian)
+SDL_OTHER=(libsdl1.2-compat-dev libsdl1.2-compat-shim)
+if [ "${CORVUS_SDL_COMPAT:-0}" = 1 ]; then
+  SDL_PACKAGES=(libsdl1.2-compat-dev libsdl1.2-compat-shim)
+  SDL_OTHER=(libsdl1.2-dev libsdl1.2debian)
+fi
 CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-                 "$SDL_DEV" libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev
+                 "${SDL_PACKAGES[@]}" libsdl-mixer1.2-dev libgtest-dev libbenchmark-dev
                  desktop-file-utils appstream file)
 missing=()
 for p in "${CORVUS_PACKAGES[@]}"; do
@@ -16,8 +22,14 @@ for p in "${CORVUS_PACKAGES[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing missing packages: ${missing[*]}"
+  remove=()
+  for p in "${SDL_OTHER[@]}"; do
+    if dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+      remove+=("$p-")
+    fi
+  done
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}" "${remove[@]}"
 fi
