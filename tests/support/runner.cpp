@@ -31,10 +31,7 @@ HeadlessRunner::HeadlessRunner(const std::string& qpeRoot, uint32_t seed,
                                const std::string& configHome) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("QPEDIR", qpeRoot.c_str(), 1);
-    configHome_ = configHome.empty() ? makeTempDir("config") : configHome;
-    if (configHome_.back() != '/')
-        configHome_ += '/';
-    setenv("XDG_CONFIG_HOME", configHome_.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (configHome.empty() ? makeTempDir("config") : configHome).c_str(), 1);
     ensureTestApplication();
 
     manualNow = CLOCK_START;
@@ -43,14 +40,10 @@ HeadlessRunner::HeadlessRunner(const std::string& qpeRoot, uint32_t seed,
 
     // What an earlier run in this process may have left behind.
     clockBase = 0;
-    frameInProgress = false;
     exitCountdown = 100;
-    levelFrames = 0;
-    lives = 0;
-    score = 0;
     level = 1;
-    gameAbandoned = false;
-    turningLeft = turningRight = thrusting = false;
+    levelFrames = lives = score = 0;
+    frameInProgress = gameAbandoned = turningLeft = turningRight = thrusting = false;
     randomSeedOverride = seed;
 
     if (!initApplication())
@@ -73,29 +66,7 @@ void HeadlessRunner::frames(int n) {
     }
 }
 
-void HeadlessRunner::advanceClock(int64_t ms) {
-    manualNow += ms;
-}
-
-void HeadlessRunner::pressKey(int qtKey) {
-    keyDown(qtKey);
-    keyUp(qtKey);
-}
-
-void HeadlessRunner::keyDown(int qtKey, bool autoRepeat) { testdriver::sendKey(qtKey, true, autoRepeat); }
-void HeadlessRunner::keyUp(int qtKey) { testdriver::sendKey(qtKey, false); }
-void HeadlessRunner::penPress(int x, int y) { testdriver::sendMouse(x, y, 0); }
-void HeadlessRunner::penMove(int x, int y) { testdriver::sendMouse(x, y, 1); }
-void HeadlessRunner::penRelease(int x, int y) { testdriver::sendMouse(x, y, 2); }
-void HeadlessRunner::setFocus(bool focused) { testdriver::setActive(focused); }
-
-int32_t HeadlessRunner::nowMs() const { return int32_t(manualNow - CLOCK_START); }
-
-std::string HeadlessRunner::settingsPath() const {
-    return configHome_ + "corvusraiders/corvusraiders.conf";
-}
-
-std::string HeadlessRunner::configHome() const { return configHome_; }
+void HeadlessRunner::advanceClock(int64_t ms) { manualNow += ms; }
 
 uint16_t HeadlessRunner::screenPixel(int x, int y) const {
     const int orientation = DirectPainter::transformOrientation();

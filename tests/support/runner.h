@@ -47,22 +47,16 @@ public:
 
     void frames(int n);                          // n timer ticks, 20 ms each
     void advanceClock(int64_t ms);               // time passes with no tick (a stall)
-    void pressKey(int qtKey);                    // press and release (Qt 6 key code)
-    void keyDown(int qtKey, bool autoRepeat = false);
-    void keyUp(int qtKey);
-    void penPress(int x, int y);                 // device pixels
-    void penMove(int x, int y);
-    void penRelease(int x, int y);
-    void setFocus(bool focused);
-
-    int32_t nowMs() const;                       // the controlled clock, ms since start
-    std::string settingsPath() const;            // the "corvusraiders" settings file
-    std::string configHome() const;              // XDG_CONFIG_HOME of this run
+    // Events through the host window: keys by Qt 6 key code, the pen in device pixels.
+    void keyDown(int qtKey, bool repeat = false) { testdriver::sendKey(qtKey, true, repeat); }
+    void keyUp(int qtKey) { testdriver::sendKey(qtKey, false); }
+    void pressKey(int qtKey) { keyDown(qtKey), keyUp(qtKey); }
+    void penPress(int x, int y) { testdriver::sendMouse(x, y, 0); }
+    void penMove(int x, int y) { testdriver::sendMouse(x, y, 1); }
+    void penRelease(int x, int y) { testdriver::sendMouse(x, y, 2); }
+    void setFocus(bool focused) { testdriver::setActive(focused); }
 
     uint16_t backPixel(int x, int y) const { return backBuffer[y * SCREEN_WIDTH + x]; }
     // Framebuffer pixel in column x, row y of the display's own geometry.
     uint16_t screenPixel(int x, int y) const;
-
-private:
-    std::string configHome_;
 };
