@@ -31,7 +31,6 @@ TEST(Launch, GrabKeysSettingDecidesTheKeyboardGrab) {
 }
 
 TEST(Resources, AMissingPictureAfterTheTitleEndsTheProgramWithItsMessage) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     // The exit screen's picture, reported under the title's name.
     const std::string data = makeTestDataRoot();
     std::filesystem::remove(data + "lib/corvusraiders_demo/pp7");

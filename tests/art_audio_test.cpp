@@ -6,17 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/audio.h"
+#include "support/runner.h"
 
 namespace {
 
@@ -69,8 +67,7 @@ TEST(ArtAudio, EveryEffectLoadsIsAudibleAndClickFree) {
 
 // Song length from the module itself: rows x ticks per row x 2.5 / BPM seconds.
 double moduleSeconds(const std::string& path, int& restart) {
-    std::ifstream f(path, std::ios::binary);
-    const std::string b(std::istreambuf_iterator<char>(f), {});
+    const std::string b = readTextFile(path);
     if (b.size() < 336 || b.rfind("Extended Module: ", 0) != 0) return 0;
     const auto u16 = [&](size_t o) { return int(uint8_t(b[o]) | uint8_t(b[o + 1]) << 8); };
     const auto u32 = [&](size_t o) { return size_t(u16(o)) | size_t(u16(o + 2)) << 16; };
@@ -92,9 +89,7 @@ TEST(ArtAudio, TuneLastsLongEnoughPlaysAudiblyAndStartsAgainAfterItsEnd) {
     const double seconds = moduleSeconds(DATA + "/tinytune.xm", restart);
     ASSERT_TRUE(seconds >= 40.0 && seconds < 120.0) << seconds;
     EXPECT_EQ(restart, 0);  // loops from its start
-    const std::string out = (std::filesystem::temp_directory_path() /
-                             ("corvus_tune_" + std::to_string(getpid()) + ".raw")).string();
-    std::remove(out.c_str());
+    const std::string out = makeTempDir("tune") + "mixed.raw";
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);   // mix as fast as the machine allows
     size_t start = 0;  // samples written before the tune began
@@ -119,9 +114,7 @@ TEST(ArtAudio, TuneLastsLongEnoughPlaysAudiblyAndStartsAgainAfterItsEnd) {
         Mix_HaltMusic();
         Mix_FreeMusic(music);
     }
-    std::ifstream f(out, std::ios::binary);
-    const std::string raw(std::istreambuf_iterator<char>(f), {});
-    std::remove(out.c_str());
+    const std::string raw = readTextFile(out);
     std::vector<int16_t> pcm(raw.size() / 2);
     std::memcpy(pcm.data(), raw.data(), pcm.size() * 2);
     const size_t perSecond = BYTES_PER_SECOND / 2;

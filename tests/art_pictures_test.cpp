@@ -8,16 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "app/app.h"
-#include "game/game.h"
-#include "gfx/gfx.h"
-#include "platform/platform.h"
+#include "support/runner.h"
 
 namespace {
 
@@ -139,14 +135,9 @@ TEST_F(GameSheets, MenuWordsStayInsideTheirPenAreasOverADarkBackground) {
     EXPECT_LT(sum / SCREEN_PIXELS, 40.0);
 }
 
-std::string bytesOf(const fs::path& p) {
-    std::ifstream f(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
 TEST(ArtGenerators, TwoRunsWriteTheSameBytesAsTheBuild) {
     const fs::path tools = fs::path(CORVUS_BIN_DIR) / ".." / "tools";
-    const fs::path root = fs::temp_directory_path() / ("corvus_art_" + std::to_string(getpid()));
+    const fs::path root = makeTempDir("art");
     for (const char* run : {"0", "1"}) {
         fs::create_directories(root / run);
         for (const char* g : {"corvus_genpictures", "corvus_gensounds", "corvus_genmusic"}) {
@@ -157,14 +148,13 @@ TEST(ArtGenerators, TwoRunsWriteTheSameBytesAsTheBuild) {
     int files = 0;
     for (const auto& entry : fs::directory_iterator(root / "0")) {
         const fs::path name = entry.path().filename();
-        const std::string first = bytesOf(entry.path());
+        const std::string first = readTextFile(entry.path());
         EXPECT_FALSE(first.empty()) << name;
-        EXPECT_TRUE(first == bytesOf(root / "1" / name)) << name;
-        EXPECT_TRUE(first == bytesOf(fs::path(DATA) / name)) << name;
+        EXPECT_TRUE(first == readTextFile(root / "1" / name)) << name;
+        EXPECT_TRUE(first == readTextFile(DATA + "/" + name.string())) << name;
         ++files;
     }
     EXPECT_EQ(files, 9 + 11 + 1);
-    fs::remove_all(root);
 }
 
 } // namespace

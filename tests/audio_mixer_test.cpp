@@ -151,7 +151,6 @@ int runWithoutDevice() {
 }
 
 TEST_F(AudioData, NoDeviceWarnsOnceAndPlaysSilently) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(std::exit(runWithoutDevice()), ::testing::ExitedWithCode(0), "");
 }
 

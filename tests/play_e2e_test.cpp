@@ -109,7 +109,6 @@ void playWholeSession(const std::string& configHome) {
 }
 
 TEST(PlayE2E, WholeSessionFromTitleToExit) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     // The child runs this test again with the same environment, so both
     // sides agree on the settings folder.
     if (!std::getenv("CORVUS_E2E_CONFIG"))

@@ -220,7 +220,6 @@ int reportsWhenUnreadable(const std::string& home, const std::string& dir) {
 }
 
 TEST_F(SettingsFile, AFileThatCannotBeReadIsNeverWrittenOver) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::string old = "[registry]\nhiscore = 100\nsfx_volume = 5\n[mine]\nx = 1\n";
     seed(old);
     chmod(dir.c_str(), 0777);

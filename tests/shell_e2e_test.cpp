@@ -90,7 +90,6 @@ void runUntilTerminated(const std::string& root) {
 }
 
 TEST(Executable, TerminationRequestRunsTheTeardownAndReturnsZero) {
-    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
     EXPECT_EXIT(runUntilTerminated(makeTestDataRoot()), ::testing::ExitedWithCode(42), "");
 }
 
