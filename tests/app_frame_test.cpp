@@ -69,11 +69,6 @@ TEST(FrameDriver, ScreensByStateOnlyPlayStepsTheWorldAndNoFrameNests) {
     EXPECT_TRUE(!frameInProgress && levelFrames == before + 6);
 }
 
-// Back-buffer test pattern; distinct enough that a misplaced pixel shows.
-uint16_t pattern(int x, int y) {
-    return uint16_t(x * 31 + y * 7919 + 1);
-}
-
 // Framebuffer (column, row) that shows back-buffer pixel (x, y) in rotation 0, 1 or 3.
 std::pair<int, int> place(int orientation, int x, int y) {
     return orientation == 0   ? std::pair{x, y}
@@ -83,6 +78,8 @@ std::pair<int, int> place(int orientation, int x, int y) {
 
 TEST(Presenting, EachRotationPlacesEveryPixelAndUpsideDownNothing) {
     EXPECT_TRUE(place(1, 0, 0) == std::pair(0, 239) && place(3, 0, 0) == std::pair(319, 0));
+    // Back-buffer test pattern; distinct enough that a misplaced pixel shows.
+    auto pattern = [](int x, int y) { return uint16_t(x * 31 + y * 7919 + 1); };
 
     std::vector<uint16_t> buffer(SCREEN_PIXELS), fb(FRAMEBUFFER_BYTES / 2);
     for (int i = 0; i < SCREEN_PIXELS; ++i)

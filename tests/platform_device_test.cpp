@@ -67,11 +67,8 @@ TEST(Pen, FollowsScaleBorderAndRotation) {
     // pen one window column to its right, then released out in the top-left
     // border (held on the screen). A rotation chosen at launch (0..3, -1
     // none) replaces the display's.
-    const struct {
-        const char* display;
-        int launch, orientation, col, row;
-        const char* after;
-    } cases[] = {
+    struct Case { const char* display; int launch, orientation, col, row; const char* after; };
+    const Case cases[] = {
         {"Transformed:Rot0", -1, 0, 10, 20, "m11,20 r0,0"},
         {"Transformed:Rot90:0", -1, 1, 20, 229, "m10,21 r239,0"},
         {"Transformed:Rot270", -1, 3, 299, 10, "m10,19 r0,319"},
@@ -86,9 +83,9 @@ TEST(Pen, FollowsScaleBorderAndRotation) {
         setHostLaunch(HostLaunch{false, 0, c.launch});
         ASSERT_EQ(DirectPainter::transformOrientation(), c.orientation);
         Recorder r;
-        QWidget* host = r.host();
+        DeviceWidget::Host* host = r.host();
         // Scale 3 with a border of 20 left and right and 50 above and below.
-        host->resize(r.host()->physicalWidth * 3 + 40, r.host()->physicalHeight * 3 + 100);
+        host->resize(host->physicalWidth * 3 + 40, host->physicalHeight * 3 + 100);
         const QPoint inPixel(20 + c.col * 3 + 2, 50 + c.row * 3 + 1);
         // Not the pen: another button, or a press on the border next to the screen.
         sendButton(host, QEvent::MouseButtonPress, inPixel, Qt::RightButton);
@@ -193,12 +190,8 @@ TEST(Window, AltEnterTogglesTheWholeMonitorAndNeverReachesTheDevice) {
     // Keys sent (a negative key is a release; 'r' marks an auto-repeat press,
     // 'f' the window losing and regaining the keyboard), what the device
     // sees, and how often the window switches.
-    const struct {
-        const char* what;
-        bool atOnce;
-        std::vector<int> sent, seen;
-        int toggles;
-    } cases[] = {
+    struct Case { const char* what; bool atOnce; std::vector<int> sent, seen; int toggles; };
+    const Case cases[] = {
         {"combination on a menu", false, {Alt, Ret, -Ret, -Alt}, {}, 1},
         {"keypad Enter, Alt let go first", false, {Alt, Ent, -Alt, -Ent}, {}, 1},
         {"held Enter switches once", false, {Alt, Ret, 'r', 'r', -Ret, Ret, -Ret, -Alt}, {}, 2},
@@ -255,20 +248,18 @@ TEST(Activation, ReachesTheWidgetOncePerChange) {
     testdriver::setManualTimer(true);
     Recorder r;
     r.showNormal();
-    // The driver's activation reports each change once.
-    testdriver::setActive(true);
-    testdriver::setActive(true);
-    testdriver::setActive(false);
+    // The driver's activation reports each change once; without the driver,
+    // the desktop's activation of the window counts.
+    for (bool on : {true, true, false}) testdriver::setActive(on);
     EXPECT_EQ(std::pair(r.focusIns, r.focusOuts), std::pair(1, 1));
-
-    // Without the driver, the desktop's activation of the window counts.
     testdriver::setManualTimer(false);
-    QApplication::setActiveWindow(r.host());
-    QApplication::processEvents();
-    EXPECT_TRUE(r.isActiveWindow() && r.focusIns == 2);
-    QApplication::setActiveWindow(nullptr);
-    QApplication::processEvents();
-    EXPECT_TRUE(!r.isActiveWindow() && r.focusOuts == 2);
+    QWidget* const windows[] = {r.host(), nullptr};
+    for (QWidget* active : windows) {
+        QApplication::setActiveWindow(active);
+        QApplication::processEvents();
+        EXPECT_EQ(std::tuple(r.isActiveWindow(), r.focusIns, r.focusOuts),
+                  std::tuple(active != nullptr, 2, active ? 1 : 2));
+    }
     testdriver::setManualTimer(true);
 }
 

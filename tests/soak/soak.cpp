@@ -11,7 +11,6 @@
 // when a screen was never reached or the world broke an invariant.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include <QWidget>
 
