@@ -89,11 +89,8 @@ CommandLine parse(std::vector<const char*> args) {
 
 TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
     // Arguments; then action, full screen, scale and orientation.
-    const struct {
-        std::vector<const char*> args;
-        CommandLine::Action action;
-        int full, scale, turn;
-    } cases[] = {
+    struct Case { std::vector<const char*> args; CommandLine::Action want; int full, scale, rot; };
+    const Case cases[] = {
         {{}, CommandLine::PLAY, 0, 0, -1},
         {{"--fullscreen", "--scale", "3", "--rotate=270"}, CommandLine::PLAY, 1, 3, 3},
         {{"--scale=16", "--rotate", "0", "--rotate", "90"}, CommandLine::PLAY, 0, 16, 1},
@@ -103,11 +100,11 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
     for (const auto& c : cases) {
         const CommandLine line = parse(c.args);
         const std::string shown = c.args.empty() ? "(none)" : c.args[0];
-        EXPECT_EQ(line.action, c.action) << shown;
+        EXPECT_EQ(line.action, c.want) << shown;
         EXPECT_EQ(line.error[0], 0) << shown;
         EXPECT_EQ(std::vector<int>({line.display.fullScreen, line.display.scale,
                                     line.display.orientation}),
-                  std::vector<int>({c.full, c.scale, c.turn})) << shown;
+                  std::vector<int>({c.full, c.scale, c.rot})) << shown;
     }
     const std::vector<const char*> refused[] = {
         {"--scale", "0"}, {"--scale", "17"}, {"--scale=+2"}, {"--scale", "99999999999"},

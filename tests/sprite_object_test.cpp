@@ -101,11 +101,8 @@ TEST(SpriteMotion, EdgeRulesAndTheirPrecedence) {
     // A 32 x 32 sprite moved once inside bounds 0, 0, 319, 239: x, y, vx, vy
     // before, and after with whether it is still active.
     constexpr int32_t WRAP = SPRITE_WRAP, BOUNCE = SPRITE_BOUNCE, EXIT = SPRITE_EXIT_RIGHT;
-    const struct {
-        const char* what;
-        int32_t flags;
-        float from[4], to[5];
-    } moves[] = {
+    struct Move { const char* what; int32_t flags; float from[4], to[5]; };
+    const Move moves[] = {
         {"wrap right", WRAP, {239, 100, 0.5f, 0}, {-32, 100, 0.5f, 0, 1}},
         {"wrap left", WRAP, {-32, 100, -0.5f, 0}, {239, 100, -0.5f, 0, 1}},
         {"wrap: on the bounds", WRAP, {238, -31, 1, -1}, {239, -32, 1, -1, 1}},
