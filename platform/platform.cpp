@@ -669,10 +669,13 @@ constexpr int QUIT_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
 int quitPipe[2] = {-1, -1};     // read end, write end
 bool quitRequested = false;     // a quit signal has been read on the GUI thread
 
-void onQuitSignal(int) {
+// The first request is passed on; the signal then takes its default action
+// again, so that a second request ends a game that no longer answers.
+void onQuitSignal(int sig) {
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
+    signal(sig, SIG_DFL);
     errno = saved;
 }
 

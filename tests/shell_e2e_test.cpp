@@ -71,13 +71,14 @@ void runUntilTerminated(const std::string& root) {
     const uint8_t* fb = deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
     const auto titleShown = [fb] { return uint16_t(fb[0] | fb[1] << 8) == testPictureColour(6); };
     int waited = 0;  // ms
+    bool requested = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         waited += 20;
         if (waited > 10000)
             _exit(1);  // never shown, or the request went unanswered
-        if (titleShown())
-            raise(SIGTERM);  // as when the desktop session ends
+        if (titleShown() && !requested)
+            requested = raise(SIGTERM) == 0;  // as when the desktop session ends; once
     });
     poll.start(20);
     const int rc = corvusMain(argc, argv);
