@@ -1,6 +1,8 @@
 // The options panel shared by the menu, the pause screen and the key
 // redefinition screen (two volume sliders, the track name and the screen's
 // items), and the entry into key redefinition.
+#include <algorithm>
+
 #include "audio/audio.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
@@ -42,7 +44,7 @@ void drawTrack(int originY) {
 // file may lie outside 0..255: the knob then stands at the nearer end, so no
 // value can move it off the track (the value itself is kept).
 void drawKnob(int originY, int volume) {
-    const int shown = volume < 0 ? 0 : volume > VOLUME_MAX ? VOLUME_MAX : volume;
+    const int shown = std::clamp(volume, 0, VOLUME_MAX);
     int kx = SLIDER_ORIGIN_X + (shown >> 1);
     fillRect(kx + KNOB_LEFT, originY - KNOB_CAP_ROWS, kx + KNOB_RIGHT, originY, KNOB_COLOUR,
              backBuffer);
