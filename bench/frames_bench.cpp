@@ -23,6 +23,7 @@
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/platform.h"
+#include "platform/testdriver.h"
 #include "ui/ui.h"
 
 namespace {

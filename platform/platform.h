@@ -194,16 +194,3 @@ private:
 using TimeSource = int64_t (*)();
 int64_t steadyClockMs();
 void setTimeSource(TimeSource source);     // null restores the system's steady clock
-
-// ---------------------------------------------------------------------------
-// Test driver: lets a test run the real program without a display, firing
-// timer ticks itself and sending real host events.
-// ---------------------------------------------------------------------------
-namespace testdriver {
-void setManualTimer(bool manual);          // timers are not started; tick() fires them
-void tick();                               // one timer event to every timer's widget
-void sendKey(int qtKey, bool press, bool autoRepeat = false);      // through the host window
-void sendMouse(int deviceX, int deviceY, int kind);                // 0 press, 1 move, 2 release
-void setActive(bool active);               // host activation / deactivation
-void resizeWindow(int width, int height);  // the host window, in window pixels
-} // namespace testdriver

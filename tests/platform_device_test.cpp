@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/host.h"
+#include "platform/testdriver.h"
 #include "support/runner.h"
 #include "ui/ui.h"
 

@@ -11,6 +11,7 @@
 #include "app/app.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
+#include "platform/testdriver.h"
 
 // Writes pictures of the nine exact sizes (simple, distinguishable content) into
 // `<root>/lib/corvusraiders_demo/` and returns the root (ends with a slash).

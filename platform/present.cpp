@@ -1,0 +1,198 @@
+// Presenting the framebuffer: the tile comparison that finds what changed, and
+// the whole-scale painting of the host window.
+#include <QPaintEngine>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/internal.h"
+
+namespace {
+
+static_assert(DEVICE_WIDTH % PRESENT_TILE == 0 && DEVICE_HEIGHT % PRESENT_TILE == 0);
+static_assert(DEVICE_HEIGHT / PRESENT_TILE <= 64);  // a row of tiles fits one 64-bit mask
+constexpr int TILE_BYTES = PRESENT_TILE * 2;  // one tile row of RGB565 pixels
+constexpr int TILE_WORDS = TILE_BYTES / 8;    // the same in 64-bit words
+
+// An RGB565 pixel as opaque 32-bit RGB, each channel widened by repeating its
+// top bits, the way Qt converts 16-bit images: full intensity stays full.
+inline uint32_t rgb32(uint16_t p) {
+    const uint32_t r = p >> 11, g = (p >> 5) & 0x3f, b = p & 0x1f;
+    return 0xff000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+}
+
+// `count` RGB565 pixels as 32-bit RGB, eight at a time in the vector
+// extension of GCC and Clang (the same arithmetic as rgb32, lane by lane).
+typedef uint16_t PixelLanes __attribute__((vector_size(16)));
+typedef uint32_t WideLanes __attribute__((vector_size(32)));
+constexpr int LANES = int(sizeof(PixelLanes) / sizeof(uint16_t));
+
+void widen(uint32_t* out, const uint16_t* src, int count) {
+    int i = 0;
+    for (; i + LANES <= count; i += LANES) {
+        PixelLanes p;
+        std::memcpy(&p, src + i, sizeof p);
+        const WideLanes w = __builtin_convertvector(p, WideLanes);
+        const WideLanes r = w >> 11, g = (w >> 5) & 0x3f, b = w & 0x1f;
+        const WideLanes v = 0xff000000u | ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) |
+                            (b << 3 | b >> 2);
+        std::memcpy(out + i, &v, sizeof v);
+    }
+    for (; i < count; ++i)
+        out[i] = rgb32(src[i]);
+}
+
+// Bit t set when tile column t of the framebuffer row differs from the copy.
+uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) {
+    uint64_t changed = 0;
+    const auto* old = reinterpret_cast<const uint8_t*>(copy);
+    for (int t = 0; t < tiles; ++t) {
+        uint64_t diff = 0;
+        for (int w = 0; w < TILE_WORDS; ++w) {
+            uint64_t a, b;
+            std::memcpy(&a, row + (t * TILE_WORDS + w) * 8, 8);
+            std::memcpy(&b, old + (t * TILE_WORDS + w) * 8, 8);
+            diff |= a ^ b;
+        }
+        changed |= uint64_t(diff != 0) << t;
+    }
+    return changed;
+}
+
+} // namespace
+
+void DeviceWidget::Host::present() {
+    const int s = scale();
+    const QPoint o = origin();
+    const int tilesX = physicalWidth / PRESENT_TILE;
+    const int rowBytes = physicalWidth * 2;
+    QRegion changed;
+    for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
+        uint64_t tiles = 0;
+        for (int y = top; y < top + PRESENT_TILE; ++y) {
+            const uint8_t* row = framebuffer + y * rowBytes;
+            uint16_t* copy = shown_ + y * physicalWidth;
+            if (std::memcmp(row, copy, size_t(rowBytes)) != 0)
+                tiles |= changedTilesInRow(row, copy, tilesX);
+        }
+        // Runs of changed tiles: copied into shown_, and one rectangle each;
+        // QRegion joins the runs of neighbouring tile rows that line up.
+        for (int tx = 0; tx < tilesX;) {
+            if (!(tiles >> tx & 1)) {
+                ++tx;
+                continue;
+            }
+            const int first = tx;
+            while (tx < tilesX && (tiles >> tx & 1))
+                ++tx;
+            for (int y = top; y < top + PRESENT_TILE; ++y)
+                std::memcpy(shown_ + y * physicalWidth + first * PRESENT_TILE,
+                            framebuffer + y * rowBytes + first * TILE_BYTES,
+                            size_t(tx - first) * TILE_BYTES);
+            changed += QRect(o.x() + first * PRESENT_TILE * s, o.y() + top * s,
+                             (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
+        }
+    }
+    if (!changed.isEmpty())
+        update(changed);
+}
+
+namespace {
+
+// Each of `count` pixels of `wide` written `S` times over.
+template <int S>
+uint32_t* spreadBy(uint32_t* out, const uint32_t* wide, int count) {
+    for (int i = 0; i < count; ++i)
+        for (int k = 0; k < S; ++k)
+            *out++ = wide[i];
+    return out;
+}
+
+uint32_t* spread(uint32_t* out, const uint32_t* wide, int count, int s) {
+    switch (s) {
+    case 1: return spreadBy<1>(out, wide, count);
+    case 2: return spreadBy<2>(out, wide, count);
+    case 3: return spreadBy<3>(out, wide, count);
+    case 4: return spreadBy<4>(out, wide, count);
+    default:
+        for (int i = 0; i < count; ++i)
+            out = std::fill_n(out, s, wide[i]);
+        return out;
+    }
+}
+
+} // namespace
+
+// Writes window rectangle `r` as 32-bit RGB into `out` (the pixel for the
+// rectangle's top-left corner; `stride` pixels from one line to the next):
+// shown_ replicated by the whole scale where the screen is, black around it.
+void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect& r) const {
+    constexpr uint32_t BLACK = 0xff000000u;
+    const int s = scale();
+    const QPoint o = origin();
+    const int left = std::max(r.left(), o.x());          // window columns showing the screen
+    const int right = std::min(r.right() + 1, o.x() + physicalWidth * s);
+    // Screen columns first..last are shown, `skip` window columns of the first
+    // and `keep` of the last (the same one when only one is shown).
+    const int first = (left - o.x()) / s, last = (right - 1 - o.x()) / s;
+    const int skip = left - o.x() - first * s, keep = right - o.x() - last * s;
+    uint32_t wide[DEVICE_HEIGHT];                        // one screen row, widened (320 at most)
+    for (int y = r.top(); y <= r.bottom(); ++y, out += stride) {
+        const int row = y - o.y();
+        if (row < 0 || row >= physicalHeight * s || left >= right) {
+            std::fill(out, out + r.width(), BLACK);
+            continue;
+        }
+        // A line repeats the one above it unless it starts a new screen row.
+        if (y > r.top() && row % s != 0) {
+            std::memcpy(out, out - stride, size_t(r.width()) * 4);
+            continue;
+        }
+        const uint16_t* src = shown_ + (row / s) * physicalWidth;
+        widen(wide, src + first, last - first + 1);
+        uint32_t* p = std::fill_n(out, left - r.left(), BLACK);
+        if (first == last) {
+            p = std::fill_n(p, keep - skip, wide[0]);
+        } else {
+            p = std::fill_n(p, s - skip, wide[0]);
+            p = spread(p, wide + 1, last - first - 1, s);
+            p = std::fill_n(p, keep, wide[last - first]);
+        }
+        std::fill(p, out + r.width(), BLACK);
+    }
+}
+
+// Only what Qt asks for is drawn. Where the painter writes straight into a
+// 32-bit image at whole pixels (the window's backing store), the pixels are
+// put there directly; anywhere else they go through a small image of the
+// rectangle, drawn without smoothing.
+void DeviceWidget::Host::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    QImage* image = device && device->devType() == QInternal::Image ? static_cast<QImage*>(device)
+                                                                     : nullptr;
+    const QTransform t = p.deviceTransform();
+    const bool direct = image && image->depth() == 32 && image->devicePixelRatio() == 1.0 &&
+                        t.type() <= QTransform::TxTranslate && t.dx() == int(t.dx()) &&
+                        t.dy() == int(t.dy()) &&
+                        (image->format() == QImage::Format_RGB32 ||
+                         image->format() == QImage::Format_ARGB32 ||
+                         image->format() == QImage::Format_ARGB32_Premultiplied);
+    const QPoint shift = direct ? QPoint(int(t.dx()), int(t.dy())) : QPoint();
+    for (QRect r : e->region()) {
+        if (direct) {
+            r &= image->rect().translated(-shift);
+            if (r.isEmpty())
+                continue;
+            const QPoint at = r.topLeft() + shift;
+            auto* line = reinterpret_cast<uint32_t*>(image->scanLine(at.y())) + at.x();
+            paintRect(line, image->bytesPerLine() / 4, r);
+        } else {
+            QImage part(r.size(), QImage::Format_RGB32);
+            paintRect(reinterpret_cast<uint32_t*>(part.bits()), part.bytesPerLine() / 4, r);
+            p.drawImage(r.topLeft(), part);
+        }
+    }
+}

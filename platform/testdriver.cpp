@@ -1,0 +1,70 @@
+// The test driver: runs the real program without a display, firing timer
+// ticks itself and sending real host events to the latest host window.
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include "platform/internal.h"
+#include "platform/testdriver.h"
+
+namespace testdriver {
+
+void setManualTimer(bool manual) {
+    manualTimer = manual;
+    if (!manual)
+        return;
+    for (DeviceTimer& t : timers) {
+        if (t.qtId) {
+            t.widget->host()->killTimer(t.qtId);
+            t.qtId = 0;
+        }
+    }
+}
+
+void tick() {
+    // Copy first: a timer event may end up creating or deleting widgets.
+    const std::vector<DeviceTimer> now = timers;
+    for (const DeviceTimer& t : now)
+        t.widget->timerEvent();
+}
+
+void sendKey(int qtKey, bool press, bool autoRepeat) {
+    DeviceWidget::Host* h = currentHost();
+    if (!h)
+        return;
+    QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(),
+                autoRepeat);
+    QCoreApplication::sendEvent(h, &e);
+}
+
+void sendMouse(int deviceX, int deviceY, int kind) {
+    DeviceWidget::Host* h = currentHost();
+    if (!h)
+        return;
+    const QPointF local(h->mapFromDevice(deviceX, deviceY));
+    const QPointF global = QPointF(h->mapToGlobal(local.toPoint()));
+    QEvent::Type type = QEvent::MouseButtonPress;
+    Qt::MouseButton button = Qt::LeftButton;
+    Qt::MouseButtons buttons = Qt::LeftButton;
+    if (kind == 1) {
+        type = QEvent::MouseMove;
+        button = Qt::NoButton;
+    } else if (kind == 2) {
+        type = QEvent::MouseButtonRelease;
+        buttons = Qt::NoButton;
+    }
+    QMouseEvent e(type, local, global, button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(h, &e);
+}
+
+void setActive(bool active) {
+    if (DeviceWidget::Host* h = currentHost())
+        h->setDeviceActive(active);
+}
+
+void resizeWindow(int width, int height) {
+    if (DeviceWidget::Host* h = currentHost())
+        h->resize(width, height);
+}
+
+} // namespace testdriver
