@@ -7,9 +7,8 @@
 #include "audio/joystick.h"
 #include "platform/platform.h"
 
-// The one window of the game. Event routing: keys (auto-repeats dropped) to the
-// keyboard handlers, pen to the pen handlers, focus to frame suspension and the
-// music pause. Geometry and drawing members forward to the platform and gfx.
+// The one window of the game. Keys, pen, focus and the pad's keys go through
+// the input seam; focus also suspends the frames and pauses the music. Geometry and drawing members forward to the platform and gfx.
 class GameWidget : public DeviceWidget {
 public:
     GameWidget();
@@ -55,6 +54,7 @@ extern PadReader padReader;                  // the pad read on each frame tick;
 // Seed for the random generator: -1 seeds from the time of day (a new game
 // every run); tests set a fixed value before resource set-up.
 extern int64_t randomSeedOverride;
+extern uint32_t startSeed;                   // the seed the world's generator got at set-up
 
 // ---------------------------------------------------------------------------
 // Operations
@@ -66,24 +66,41 @@ void composeFrame();                         // runFrame's composing step alone 
 void setupResources();
 void shutdown();
 
-// The command line, read before anything of the platform exists. PLAY carries
-// the display choices on to the host window; every other action is answered
+// The command line, read before anything of the platform exists. PLAY and
+// REPLAY carry the display choices on to the host window; every other action is answered
 // by answerCommandLine (help or version on standard output, status 0; a
 // refused argument and the usage line on standard error, status 2).
 struct CommandLine {
-    enum Action { PLAY, HELP, VERSION, REFUSE };
+    enum Action { PLAY, HELP, VERSION, REFUSE, REPLAY };
     Action action = PLAY;
     HostLaunch display;                      // --fullscreen, --scale N, --rotate DEGREES
+    const char* replayFile = nullptr;        // REPLAY: the file; null for the best game
+    bool verify = false;                     // --verify: headless check of the replay
     char error[160] = {};                    // REFUSE: the line naming the refused argument
 };
 CommandLine parseCommandLine(int argc, char** argv);
 int answerCommandLine(const CommandLine& line);  // exit status; -1 for PLAY
+
+// ---------------------------------------------------------------------------
+// The input seam (see app/seam.cpp); the inputs are described in replay.h.
+// ---------------------------------------------------------------------------
+struct Input;
+void seamInput(Input in);                    // from the window; tagged with the frame it came in
+void seamPadKey(int key, bool press);        // a pad control as the key it stands for
+void seamReplayInput(const Input& in);       // a recorded input, played back
+void seamFrameBegin();                       // the frame driver's steps, in order
+void seamFrameEvents();                      // lets pending window events in
+void seamFrameEnd();
 
 // Parts of setupResources that tests and tools use on their own.
 void allocateBuffers();                      // the eleven pixel arrays and nine records
 bool loadAllPictures();                      // false after the first fatal failure (tests)
 void createSprites();                        // every Sprite of the game, placed
 void buildDirectionTables();
+class Sprite;
+// Every sprite of the game, in one fixed order, into `out` (at most
+// `capacity`); returns how many there are.
+int listSprites(Sprite** out, int capacity);
 
 // Presents backBuffer into the framebuffer at address `fb` for rotation
 // `orientation` (0, 1, 3; anything else copies nothing).

@@ -11,7 +11,8 @@ namespace {
 
 const char* const PROGRAM = "corvusraiders";
 const char* const USAGE =
-    "usage: corvusraiders [--fullscreen] [--scale N] [--rotate 0|90|180|270] [--help] [--version]\n";
+    "usage: corvusraiders [--fullscreen] [--scale N] [--rotate 0|90|180|270] [--help] [--version]\n"
+    "       corvusraiders --replay [FILE] [--verify]\n";
 const char* const HELP =
     "Fly, shoot and shield your way through fields of splitting rocks.\n"
     "\n"
@@ -19,6 +20,11 @@ const char* const HELP =
     "  --scale N          start with a window N times the device screen (1..16)\n"
     "  --rotate DEGREES   turn the device screen: 0, 90, 180 or 270\n"
     "                     (as QWS_DISPLAY=Transformed:RotDEGREES does)\n"
+    "  --replay [FILE]    show a recorded game in the window (no FILE: the best\n"
+    "                     game); Escape leaves. Every game is recorded: the last\n"
+    "                     and the best are kept in ~/.local/state/corvusraiders/\n"
+    "  --verify           with --replay: play it headless at full speed and check\n"
+    "                     it frame for frame (exit 0 same, 1 differs, 2 unreadable)\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and exit\n"
     "\n"
@@ -87,6 +93,19 @@ CommandLine parseCommandLine(int argc, char** argv) {
             result.display.fullScreen = true;
             continue;
         }
+        if (!std::strcmp(arg, "--verify")) {
+            result.verify = true;
+            continue;
+        }
+        // The file is optional: the next word is taken unless it is an option.
+        if (!std::strcmp(arg, "--replay") || !std::strncmp(arg, "--replay=", 9)) {
+            result.action = CommandLine::REPLAY;
+            if (arg[8] == '=')
+                result.replayFile = arg + 9;
+            else if (i + 1 < argc && argv[i + 1][0] != '-')
+                result.replayFile = argv[++i];
+            continue;
+        }
         if (const char* v = optionValue("--scale", argc, argv, i, missing)) {
             if (!wholeNumber(v, 1, MAX_SCALE, result.display.scale))
                 return refuse(result, "--scale takes a whole number from 1 to 16, not", v);
@@ -101,6 +120,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
         }
         return refuse(result, missing ? "missing value for" : "unrecognised option", arg);
     }
+    if (result.verify && result.action != CommandLine::REPLAY)
+        return refuse(result, "--verify checks a replay and needs", "--replay");
     return result;
 }
 

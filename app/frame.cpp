@@ -101,12 +101,14 @@ void runFrame() {
         return;
     frameInProgress = true;
 
+    seamFrameBegin();
     composeFrame();
-    PlatformApplication::processEvents();
+    seamFrameEvents();
     if (mayPresent()) {
         DirectPainter painter(theWidget);
         presentFrame(painter.frameBuffer(), DirectPainter::transformOrientation());
     }
+    seamFrameEnd();
 
     frameInProgress = false;
 }

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "app/app.h"
+#include "app/replay.h"
 #include "audio/audio.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
@@ -197,6 +198,15 @@ unsigned int freshSeed() {
 
 } // namespace
 
+int listSprites(Sprite** out, int capacity) {
+    int n = 0;
+    forEachSpriteSlot([&](Sprite*& s) {
+        if (n < capacity) out[n] = s;
+        ++n;
+    });
+    return n;
+}
+
 void allocateBuffers() {
     // The arrays are zeroed so that a picture that failed to load shows black.
     // An allocation failure here is reported like the other set-up failures.
@@ -313,10 +323,9 @@ void setupResources() {
     // generator is seeded from a value that changes between runs; the game
     // clock is still started here, at its first use.
     const int32_t clockStart = gameClock();
-    if (randomSeedOverride >= 0)
-        seedWorldRandom(uint32_t(randomSeedOverride));
-    else
-        seedWorldRandom(freshSeed() + uint32_t(clockStart));
+    startSeed = randomSeedOverride >= 0 ? uint32_t(randomSeedOverride)
+                                        : freshSeed() + uint32_t(clockStart);
+    seedWorldRandom(startSeed);
 
     createSprites();
 
@@ -336,6 +345,8 @@ void setupResources() {
 }
 
 void shutdown() {
+    // A game under way when the program ends is kept as the last game.
+    recorderStop();
     Config launch("Kelpworks", Config::User);
     launch.setGroup("corvusraiders");
     // A desktop has no hardware keys that were taken away from other programs

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/app.h"
+#include "app/replay.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/config.h"
@@ -20,6 +21,7 @@ bool frameInProgress = false;
 int64_t clockBase = 0;           // ms
 PadReader padReader = nullptr;
 int64_t randomSeedOverride = -1;
+uint32_t startSeed = 0;
 
 namespace {
 
@@ -97,9 +99,11 @@ bool initApplication() {
 
 int corvusMain(int argc, char** argv) {
     const CommandLine line = parseCommandLine(argc, argv);
-    if (line.action != CommandLine::PLAY)
+    if (line.action != CommandLine::PLAY && line.action != CommandLine::REPLAY)
         return answerCommandLine(line);
     setHostLaunch(line.display);
+    if (line.action == CommandLine::REPLAY)
+        return runReplay(line.replayFile, line.verify, argc, argv);
 
     // Every argument has been taken; the windowing system sees none of them.
     int platformArgc = argc > 0 ? 1 : 0;

@@ -1,8 +1,9 @@
 // The game window: its heartbeat, the routing of keys, pen and focus to the
-// game, the full-screen sequence, and the game clock.
+// input seam, and the full-screen sequence.
 #include <SDL/SDL_mixer.h>
 
 #include "app/app.h"
+#include "app/replay.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "ui/ui.h"
@@ -52,13 +53,28 @@ void GameWidget::pollPad() {
     PadState state;
     if (frameInProgress || !padReader || !padReader(state))
         return;
-    if (applyPadState(state))
+    if (applyPadState(state, seamPadKey))
         noteNonPointerInput();
 }
 
-void GameWidget::mousePressEvent(const PenEvent& e) { onPenPress(e.x, e.y); }
-void GameWidget::mouseReleaseEvent(const PenEvent& e) { onPenRelease(e.x, e.y); }
-void GameWidget::mouseMoveEvent(const PenEvent& e) { onPenMove(e.x, e.y); }
+namespace {
+void penInput(InputKind kind, const PenEvent& e) {
+    Input in{kind};
+    in.a = e.x;
+    in.b = e.y;
+    seamInput(in);
+}
+void keyInput(InputKind kind, const KeyEvent& e) {
+    Input in{kind};
+    in.a = e.key;
+    in.repeat = e.autoRepeat;
+    seamInput(in);
+}
+} // namespace
+
+void GameWidget::mousePressEvent(const PenEvent& e) { penInput(INPUT_PEN_DOWN, e); }
+void GameWidget::mouseReleaseEvent(const PenEvent& e) { penInput(INPUT_PEN_UP, e); }
+void GameWidget::mouseMoveEvent(const PenEvent& e) { penInput(INPUT_PEN_MOVE, e); }
 
 // In play a key acts the moment it is pressed; elsewhere any key acts and the
 // host may first wait to see whether an Alt press starts Alt+Enter.
@@ -67,33 +83,24 @@ bool GameWidget::wantsKeysAtOnce() const {
            gameState == STATE_NEXT_LEVEL;
 }
 
-void GameWidget::keyPressEvent(const KeyEvent& e) {
-    if (!e.autoRepeat)
-        onKeyPress(e.key);
-}
+// Auto-repeats pass the seam too; the game itself drops them.
+void GameWidget::keyPressEvent(const KeyEvent& e) { keyInput(INPUT_KEY_DOWN, e); }
+void GameWidget::keyReleaseEvent(const KeyEvent& e) { keyInput(INPUT_KEY_UP, e); }
 
-void GameWidget::keyReleaseEvent(const KeyEvent& e) {
-    if (!e.autoRepeat)
-        onKeyRelease(e.key);
-}
-
+// The window's part of a focus change stays here; what the game does about it
+// passes the seam.
 void GameWidget::focusInEvent() {
     enterFullScreen();
     suspended = false;
     Mix_ResumeMusic();
+    seamInput(Input{INPUT_FOCUS_IN});
 }
 
 void GameWidget::focusOutEvent() {
     fullScreenDone = false;
     suspended = true;
     Mix_PauseMusic();
-    // A key held while the window loses the focus never sends its release to
-    // us, so the held controls are let go here: the ship stops turning and
-    // thrusting until the player presses again.
-    turningLeft = false;
-    turningRight = false;
-    thrusting = false;
-    forgetPadControls();
+    seamInput(Input{INPUT_FOCUS_OUT});
 }
 
 void GameWidget::resizeEvent() {
@@ -112,14 +119,4 @@ void GameWidget::enterFullScreen() {
     setWFlags(WIDGET_STYLE_CUSTOMIZE);
     showFullScreen();
     fullScreenDone = true;
-}
-
-int32_t gameClock() {
-    const int64_t now = steadyClockMs();
-    if (clockBase == 0) {
-        clockBase = now;
-        return 0;
-    }
-    // Low 32 bits only: the reading wraps after 2^32 ms.
-    return int32_t(uint32_t(now) - uint32_t(clockBase));
 }

@@ -191,6 +191,20 @@ int32_t randomAngle();             // 0..359 but never 0, 90, 180 or 270
 // whenever they need a known sequence).
 void seedWorldRandom(uint32_t seed);
 int32_t worldRandom();              // next draw, 0..2^31-1
+// The generator's whole state, so that a recorded game can start again from
+// the same draws: the table of the additive generator and its two positions.
+constexpr int WORLD_RANDOM_WORDS = 31;
+struct WorldRandomState {
+    int32_t table[WORLD_RANDOM_WORDS];
+    int32_t front, rear;            // positions in the table, 0..30
+};
+void saveWorldRandom(WorldRandomState& out);
+void restoreWorldRandom(const WorldRandomState& in);  // positions checked by the caller
+
+// Raised whenever a change makes the same inputs play out differently (a rule,
+// a timing, the order of random draws): replays recorded under other rules are
+// then refused instead of being shown wrong.
+constexpr uint32_t WORLD_RULES = 1;
 
 void updateMotion();
 void moveShip();

@@ -59,6 +59,20 @@ int32_t worldRandom() {
     return value;
 }
 
+void saveWorldRandom(WorldRandomState& out) {
+    if (!randomData.state) seedWorldRandom(1);
+    for (int i = 0; i < WORLD_RANDOM_WORDS; ++i) out.table[i] = randomData.state[i];
+    out.front = int32_t(randomData.fptr - randomData.state);
+    out.rear = int32_t(randomData.rptr - randomData.state);
+}
+
+void restoreWorldRandom(const WorldRandomState& in) {
+    if (!randomData.state) seedWorldRandom(1);
+    for (int i = 0; i < WORLD_RANDOM_WORDS; ++i) randomData.state[i] = in.table[i];
+    randomData.fptr = randomData.state + in.front;
+    randomData.rptr = randomData.state + in.rear;
+}
+
 int32_t randomAngle() {
     int32_t a = randomBelow(360);
     // Nothing may travel exactly along an axis: nudge the four axis angles.

@@ -130,6 +130,10 @@ void PlatformApplication::processEvents() {
         QCoreApplication::processEvents();
 }
 
+void PlatformApplication::quit() {
+    QCoreApplication::quit();
+}
+
 // On the device the main widget is shown maximised on the whole screen; the
 // host window shows the whole device screen in any case.
 void PlatformApplication::showMainWidget(DeviceWidget* w, bool /*noMaximize*/) {

@@ -18,7 +18,7 @@ namespace {
 
 constexpr mode_t SETTINGS_DIR_MODE = 0700;   // the folder holds private settings
 constexpr mode_t NEW_FILE_MODE = 0600;       // a file that did not exist before
-constexpr off_t MAX_FILE_BYTES = 4 << 20;    // no settings file of this game comes near
+constexpr size_t MAX_FILE_BYTES = 4 << 20;   // no settings file of this game comes near
 constexpr int MAX_LINK_HOPS = 40;            // the kernel's own limit for a path
 constexpr const char* TEMP_SUFFIX = ".tmp-"; // followed by the writer's process id
 constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
@@ -71,10 +71,10 @@ bool makeDirectories(const std::string& dir) {
     return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool writeAll(int fd, const std::string& data) {
+bool writeAll(int fd, const char* data, size_t size) {
     size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    while (done < size) {
+        ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -104,12 +104,9 @@ std::string linkTarget(std::string path) {
     return path;
 }
 
-// Reads the whole file into `data`. Absent: there is no file (or no folder);
-// Unreadable: something is there that cannot be read as a settings file,
-// with the reason in `why`.
-enum class ReadResult { Read, Absent, Unreadable };
+} // namespace
 
-ReadResult readWhole(const std::string& path, std::string& data, const char*& why) {
+ReadResult readWhole(const std::string& path, std::string& data, const char*& why, size_t limit) {
     // Non-blocking, so a pipe put in place of the file cannot stall the game.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
@@ -125,8 +122,8 @@ ReadResult readWhole(const std::string& path, std::string& data, const char*& wh
     } else if (!S_ISREG(st.st_mode)) {
         why = "not a regular file";
         result = ReadResult::Unreadable;
-    } else if (st.st_size > MAX_FILE_BYTES) {
-        why = "too large for a settings file";
+    } else if (size_t(st.st_size) > limit) {
+        why = "too large";
         result = ReadResult::Unreadable;
     }
     char buf[8192];
@@ -134,8 +131,8 @@ ReadResult readWhole(const std::string& path, std::string& data, const char*& wh
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n == 0) break;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || data.size() + size_t(n) > size_t(MAX_FILE_BYTES)) {
-            why = n < 0 ? std::strerror(errno) : "too large for a settings file";
+        if (n < 0 || data.size() + size_t(n) > limit) {
+            why = n < 0 ? std::strerror(errno) : "too large";
             result = ReadResult::Unreadable;
             break;
         }
@@ -144,6 +141,8 @@ ReadResult readWhole(const std::string& path, std::string& data, const char*& wh
     ::close(fd);
     return result;
 }
+
+namespace {
 
 // Removes "<file>.tmp-<pid>" files beside `file` whose writer is gone: a save
 // of this process is never under way while a Config is opened, and a live
@@ -171,6 +170,19 @@ void removeStaleTemporaries(const std::string& file) {
 
 } // namespace
 
+std::string stateDirectory() {
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    std::string base;
+    if (xdg && *xdg) {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && *home ? home : ".") + "/.local/state";
+    }
+    if (base.empty() || base.back() != '/') base += '/';
+    return base + "corvusraiders/";
+}
+
 std::string Config::userDirectory() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     std::string base;
@@ -196,7 +208,7 @@ Config::Config(const char* name, Domain domain) {
 
     std::string data;
     const char* why = "";
-    switch (readWhole(path_, data, why)) {
+    switch (readWhole(path_, data, why, MAX_FILE_BYTES)) {
     case ReadResult::Unreadable:
         readable_ = false;
         refused.push_back(path_);
@@ -260,9 +272,13 @@ Config::~Config() {
         data += line.text;
         data += '\n';
     }
-    const std::string target = linkTarget(path_);
+    writeWhole(path_, data.data(), data.size());
+}
+
+bool writeWhole(const std::string& path, const void* bytes, size_t size) {
+    const std::string target = linkTarget(path);
     const std::string dir = directoryOf(target);
-    if (!makeDirectories(dir)) return;
+    if (!makeDirectories(dir)) return false;
 
     // The new file takes over the old one's permissions (and owner, where
     // the process may give it away).
@@ -271,15 +287,15 @@ Config::~Config() {
     std::string temp = target + TEMP_SUFFIX + std::to_string(long(getpid()));
     int fd =
         ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, NEW_FILE_MODE);
-    if (fd < 0) return;
+    if (fd < 0) return false;
     bool ok = fchmod(fd, existed ? old.st_mode & 07777 : NEW_FILE_MODE) == 0;
     if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
         (void)!fchown(fd, old.st_uid, old.st_gid);
-    ok = ok && writeAll(fd, data) && ::fsync(fd) == 0;
+    ok = ok && writeAll(fd, static_cast<const char*>(bytes), size) && ::fsync(fd) == 0;
     if (::close(fd) != 0) ok = false;
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
-        return;
+        return false;
     }
     // Make the rename itself durable.
     int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -287,6 +303,7 @@ Config::~Config() {
         ::fsync(dfd);
         ::close(dfd);
     }
+    return true;
 }
 
 void Config::setGroup(const char* group) {

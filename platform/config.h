@@ -65,3 +65,25 @@ class Config {
     bool changed_ = false;
     bool readable_ = true;
 };
+
+// ---------------------------------------------------------------------------
+// Whole files, as the settings files are read and written; the saved replays
+// use them too.
+// ---------------------------------------------------------------------------
+// Reads the whole file at `path` into `data`, without blocking on a pipe put
+// in its place. Absent: no file (or no folder); Unreadable: something is there
+// that cannot be read, not a regular file, or more than `limit` bytes, with
+// the reason in `why`.
+enum class ReadResult { Read, Absent, Unreadable };
+ReadResult readWhole(const std::string& path, std::string& data, const char*& why, size_t limit);
+
+// Replaces the file at `path` (the target of a symbolic link) with `size`
+// bytes, whole or not at all: a temporary file beside it is written, flushed
+// and renamed over it; missing folders are created. False when nothing was
+// written.
+bool writeWhole(const std::string& path, const void* bytes, size_t size);
+
+// The per-user folder for what the game keeps between runs that is not a
+// setting (the saved replays): $XDG_STATE_HOME/corvusraiders/, or
+// ~/.local/state/corvusraiders/ when the variable is unset or empty.
+std::string stateDirectory();

@@ -103,6 +103,7 @@ public:
     ~PlatformApplication();
     int exec();                            // runs the event loop until quit
     static void processEvents();           // delivers pending events now
+    static void quit();                    // ends exec() once control returns to the event loop
     static void showMainWidget(DeviceWidget* w, bool noMaximize);
     static void grabKeyboard();            // a desktop has no hardware keys: records the request only
     static int keyboardGrabs();            // how many grab requests were made (tests)

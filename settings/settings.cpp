@@ -16,7 +16,13 @@ constexpr int DEFAULT_HIGH_SCORE = 35000; // points
 constexpr int DEFAULT_VOLUME = 128;       // 0..255
 constexpr int DEFAULT_TRACK = 2;
 
+bool writesHeld = false;
+
 } // namespace
+
+void holdSettingsWrites(bool hold) {
+    writesHeld = hold;
+}
 
 // Values are taken as they are: no range check on reading or writing.
 bool loadSettings() {
@@ -37,6 +43,8 @@ bool loadSettings() {
 }
 
 bool saveHighScore() {
+    if (writesHeld)
+        return false;
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
     config.writeEntry("hiscore", highScore);
@@ -44,6 +52,8 @@ bool saveHighScore() {
 }
 
 bool saveSettings() {
+    if (writesHeld)
+        return false;
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
     config.writeEntry("hiscore", highScore);

@@ -5,3 +5,6 @@
 bool loadSettings();    // reads the ten entries into their globals
 bool saveHighScore();   // writes "hiscore" only
 bool saveSettings();    // writes all ten entries
+
+// While held, nothing is written to the settings file (a replay is shown).
+void holdSettingsWrites(bool hold);

@@ -126,6 +126,14 @@ TEST(PlayE2E, WholeSessionFromTitleToExit) {
           "key_pause = 80", "music_volume = 124", "sfx_volume = 204", "hiscore = "})
         EXPECT_NE(settings.find(want), std::string::npos) << want << " in\n" << settings;
     EXPECT_EQ(settings.find("hiscore = 50\n"), std::string::npos) << settings;
+
+    // The game was recorded as the last and the best game, and plays back the same.
+    for (const char* name : {"last", "best"}) {
+        const std::string command = "QPEDIR='" + makeTestDataRoot() + "' '" CORVUS_BIN_DIR
+                                    "/corvusraiders' --replay '" + home + "state/corvusraiders/" +
+                                    name + ".replay' --verify >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    }
 }
 
 TEST(PlayE2E, AutoRepeatedKeysLeaveTheControlsAlone) {

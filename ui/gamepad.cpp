@@ -61,7 +61,7 @@ int boundKey(int control) {
 
 } // namespace
 
-bool applyPadState(const PadState& state) {
+bool applyPadState(const PadState& state, PadKeySink send) {
     bool down[PAD_CONTROLS];
     readControls(state, down);
     if (resync) {
@@ -80,8 +80,12 @@ bool applyPadState(const PadState& state) {
             held[c] = false;
             changed = true;
             // The key pressed then, even if the bindings changed meanwhile.
-            if (sentKey[c] != NO_KEY)
-                onKeyRelease(sentKey[c]);
+            if (sentKey[c] != NO_KEY) {
+                if (send)
+                    send(sentKey[c], false);
+                else
+                    onKeyRelease(sentKey[c]);
+            }
             sentKey[c] = NO_KEY;
         }
     }
@@ -92,7 +96,10 @@ bool applyPadState(const PadState& state) {
             if (gameState == STATE_REDEFINE_KEYS)
                 continue;
             sentKey[c] = boundKey(c);
-            onKeyPress(sentKey[c]);
+            if (send)
+                send(sentKey[c], true);
+            else
+                onKeyPress(sentKey[c]);
         }
     }
     return changed;

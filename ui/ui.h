@@ -66,8 +66,10 @@ void startKeyRedefinition();
 // Presses on the key-redefinition screen are dropped (it takes keyboard keys).
 // ---------------------------------------------------------------------------
 // One reading of the pad, once per frame tick; true when a control was
-// pressed or released (the pad is in use).
-bool applyPadState(const PadState& state);
+// pressed or released (the pad is in use). The keys go to `send`, or straight
+// to the keyboard handlers when it is null.
+using PadKeySink = void (*)(int key, bool press);
+bool applyPadState(const PadState& state, PadKeySink send = nullptr);
 // After a loss of focus: controls held now count as already held, so only a
 // new press acts, as with keys held across the loss.
 void forgetPadControls();

@@ -32,6 +32,8 @@ HeadlessRunner::HeadlessRunner(const std::string& qpeRoot, uint32_t seed,
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("QPEDIR", qpeRoot.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (configHome.empty() ? makeTempDir("config") : configHome).c_str(), 1);
+    // The recorded games go beside the settings.
+    setenv("XDG_STATE_HOME", (configHome.empty() ? makeTempDir("state") : configHome + "state").c_str(), 1);
     ensureTestApplication();
 
     manualNow = CLOCK_START;

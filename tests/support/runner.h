@@ -39,7 +39,8 @@ void ensureTestApplication();
 class HeadlessRunner {
 public:
     // `qpeRoot`: installation directory holding lib/corvusraiders_demo.
-    // `configHome`: XDG_CONFIG_HOME of the run; empty makes a fresh one.
+    // `configHome`: XDG_CONFIG_HOME of the run, with XDG_STATE_HOME (the
+    // recorded games) in its "state" folder; empty makes fresh ones.
     explicit HeadlessRunner(const std::string& qpeRoot = makeTestDataRoot(), uint32_t seed = 12345,
                             const std::string& configHome = std::string());
     ~HeadlessRunner();
