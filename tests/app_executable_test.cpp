@@ -46,6 +46,10 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
         {"--version", 0, "CorvusRaiders ", ""},
         {"--scale 2 --frobnicate", 2, "", "unrecognised option '--frobnicate'\nusage: "},
         {"--rotate 45", 2, "", "--rotate takes 0, 90, 180 or 270, not '45'\nusage: "},
+        {"--verify", 2, "", "--verify checks a replay and needs '--replay'\nusage: "},
+        // A replay that cannot be used is refused before anything starts.
+        {"--replay /nonexistent.replay", 2, "", "cannot read /nonexistent.replay (no such file)\n"},
+        {"--replay " CORVUS_SOURCE_DIR "/README.md --verify", 2, "", "README.md is not a replay of this game\n"},
     };
     const std::string dir = makeTempDir("cli");
     for (auto [args, status, wantOut, wantErr] : cases) {
