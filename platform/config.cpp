@@ -10,6 +10,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,36 @@ constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 std::vector<std::string>& unreadablePaths() {
     static std::vector<std::string> paths;
     return paths;
+}
+
+// Paths whose save failed in this run: each is reported once.
+std::vector<std::string>& unwritablePaths() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+
+void reportUnwritable(const std::string& path, const char* why) {
+    std::vector<std::string>& reported = unwritablePaths();
+    for (const std::string& p : reported)
+        if (p == path) return;
+    reported.push_back(path);
+    std::fprintf(stderr,
+                 "corvusraiders: cannot write the settings file %s (%s); the changes of this "
+                 "run are not saved\n",
+                 path.c_str(), why);
+}
+
+// The home folder from the password database, for a session that set neither
+// HOME nor XDG_CONFIG_HOME; empty when the user has no entry or no home there.
+std::string passwordHome() {
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buf(size_t(size > 0 ? size : 16384));
+    struct passwd entry, *found = nullptr;
+    while (getpwuid_r(geteuid(), &entry, buf.data(), buf.size(), &found) == ERANGE &&
+           buf.size() < (size_t(1) << 20))
+        buf.resize(buf.size() * 2);
+    return found && found->pw_dir && found->pw_dir[0] == '/' ? std::string(found->pw_dir)
+                                                              : std::string();
 }
 
 bool isBlank(char c) {
@@ -68,7 +99,9 @@ bool makeDirectories(const std::string& dir) {
         }
     }
     struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (stat(dir.c_str(), &st) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
+    return S_ISDIR(st.st_mode);
 }
 
 bool writeAll(int fd, const char* data, size_t size) {
@@ -77,6 +110,10 @@ bool writeAll(int fd, const char* data, size_t size) {
         ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
             return false;
         }
         done += size_t(n);
@@ -177,7 +214,8 @@ std::string stateDirectory() {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : ".") + "/.local/state";
+        base = home && *home ? std::string(home) : passwordHome();
+        base = (base.empty() ? std::string(".") : base) + "/.local/state";
     }
     if (base.empty() || base.back() != '/') base += '/';
     return base + "corvusraiders/";
@@ -190,16 +228,33 @@ std::string Config::userDirectory() {
         base = xdg;
     } else {
         const char* home = std::getenv("HOME");
-        base = std::string(home && *home ? home : ".") + "/.config";
+        base = home && *home ? std::string(home) : passwordHome();
+        if (base.empty()) return base;
+        base += "/.config";
     }
-    if (base.empty() || base.back() != '/') base += '/';
+    if (base.back() != '/') base += '/';
     return base + "corvusraiders/";
 }
 
 // A File-domain name is a path of its own (".conf" is still appended); a
-// User-domain name lives in the user's settings folder.
+// User-domain name lives in the user's settings folder. Without a settings
+// folder a User-domain file is neither read nor written, and that is said once.
 Config::Config(const char* name, Domain domain) {
-    path_ = (domain == User ? userDirectory() : std::string()) + name + ".conf";
+    if (domain == User) {
+        const std::string dir = userDirectory();
+        if (dir.empty()) {
+            static bool told = false;
+            if (!told)
+                std::fprintf(stderr, "corvusraiders: no home folder (HOME and XDG_CONFIG_HOME "
+                                     "are unset and the user has none); settings are not "
+                                     "saved in this run\n");
+            told = true;
+            readable_ = false;
+            return;
+        }
+        path_ = dir;
+    }
+    path_ += std::string(name) + ".conf";
 
     std::vector<std::string>& refused = unreadablePaths();
     for (const std::string& p : refused)
@@ -226,17 +281,23 @@ Config::Config(const char* name, Domain domain) {
     removeStaleTemporaries(linkTarget(path_));
 }
 
-// Lines end at "\n" (a "\r" before it is dropped). Byte-order marks at the
-// start of the file are kept in the first line's text but ignored when the
-// line is understood.
+// Lines end at "\n"; a "\r" before it is kept as the line's own end, and new
+// lines take the end of the file's first line. Byte-order marks at the start
+// of the file are kept in the first line's text but ignored when the line is
+// understood.
 void Config::parse(const std::string& data) {
     size_t start = 0;
     while (start < data.size()) {
         size_t end = data.find('\n', start);
         if (end == std::string::npos) end = data.size();
-        Line line{data.substr(start, end - start), "", "", uint32_t(groups_.size() - 1), OTHER};
+        Line line{data.substr(start, end - start), "", "", uint32_t(groups_.size() - 1), OTHER,
+                  false};
         start = end + 1;
-        if (!line.text.empty() && line.text.back() == '\r') line.text.pop_back();
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.pop_back();
+            line.crlf = true;
+        }
+        if (lines_.empty()) crlf_ = line.crlf;
 
         size_t skip = 0;
         if (lines_.empty())
@@ -264,15 +325,22 @@ void Config::parse(const std::string& data) {
 // Written only when an entry changed: the new text goes to a temporary file in
 // the target's folder, is flushed to the disk and then renamed over the
 // target, so the file on disk is always either the old or the new one. Any
-// failure leaves the old file as it was and the settings in memory only.
+// failure (and a text the reader would refuse as too large) leaves the old
+// file as it was and the settings in memory only; it is reported once.
 Config::~Config() {
     if (!changed_ || !readable_) return;
     std::string data;
     for (const Line& line : lines_) {
         data += line.text;
-        data += '\n';
+        data += line.crlf ? "\r\n" : "\n";
     }
-    writeWhole(path_, data.data(), data.size());
+    const std::string target = linkTarget(path_);
+    if (data.size() > size_t(MAX_FILE_BYTES)) {
+        reportUnwritable(target, "too large for a settings file");
+        return;
+    }
+    if (!writeWhole(path_, data.data(), data.size()))
+        reportUnwritable(target, std::strerror(errno));
 }
 
 bool writeWhole(const std::string& path, const void* bytes, size_t size) {
@@ -292,9 +360,12 @@ bool writeWhole(const std::string& path, const void* bytes, size_t size) {
     if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
         (void)!fchown(fd, old.st_uid, old.st_gid);
     ok = ok && writeAll(fd, static_cast<const char*>(bytes), size) && ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) ok = false, error = errno;
+    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) ok = false, error = errno;
+    if (!ok) {
         ::unlink(temp.c_str());
+        errno = error;
         return false;
     }
     // Make the rename itself durable.
@@ -353,10 +424,10 @@ void Config::writeEntry(const char* key, int value) {
         insertAt = lastOfGroup + 1;
     } else if (!group_.empty()) {
         if (!lines_.empty() && !trim(lines_.back().text).empty())
-            lines_.push_back(Line{"", "", "", lines_.back().group, OTHER});
+            lines_.push_back(Line{"", "", "", lines_.back().group, OTHER, crlf_});
         groups_.push_back(group_);
         group = uint32_t(groups_.size() - 1);
-        lines_.push_back(Line{"[" + group_ + "]", "", "", group, HEADER});
+        lines_.push_back(Line{"[" + group_ + "]", "", "", group, HEADER, crlf_});
         insertAt = lines_.size();
     }
     // Byte-order marks belong at the very start of the file: a line put in
@@ -367,6 +438,6 @@ void Config::writeEntry(const char* key, int value) {
             marks += BYTE_ORDER_MARK;
     if (!marks.empty()) lines_[0].text.erase(0, marks.size());
     lines_.insert(lines_.begin() + std::ptrdiff_t(insertAt),
-                  Line{marks + text, key, v, group, ENTRY});
+                  Line{marks + text, key, v, group, ENTRY, crlf_});
     changed_ = true;
 }

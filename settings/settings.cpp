@@ -18,13 +18,23 @@ constexpr int DEFAULT_TRACK = 2;
 
 bool writesHeld = false;
 
+// A saved high score never goes down: another copy of the game sharing the
+// folder may have saved a better one since this copy read the file, and the
+// better one is then kept, on disk and in this copy from now on.
+void writeHighScore(Config& config) {
+    const int onFile = config.readNumEntry("hiscore", highScore);
+    if (onFile > highScore) highScore = onFile;
+    config.writeEntry("hiscore", highScore);
+}
+
 } // namespace
 
 void holdSettingsWrites(bool hold) {
     writesHeld = hold;
 }
 
-// Values are taken as they are: no range check on reading or writing.
+// Values are taken as they are: no range check on reading or writing, except
+// that a save never lowers the high score on disk.
 bool loadSettings() {
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
@@ -47,7 +57,7 @@ bool saveHighScore() {
         return false;
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
-    config.writeEntry("hiscore", highScore);
+    writeHighScore(config);
     return true;
 }
 
@@ -56,7 +66,7 @@ bool saveSettings() {
         return false;
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
-    config.writeEntry("hiscore", highScore);
+    writeHighScore(config);
     config.writeEntry("music_volume", musicVolume);
     config.writeEntry("sfx_volume", sfxVolume);
     config.writeEntry("track", musicTrack);

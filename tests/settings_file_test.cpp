@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +77,12 @@ TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
         unset ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", "", 1);
         EXPECT_EQ(Config::userDirectory(), "/home/player/.config/corvusraiders/");
     }
+    // Neither variable: the home folder from the password database.
+    unsetenv("HOME");
+    const passwd* me = getpwuid(geteuid());
+    ASSERT_NE(me, nullptr);
+    EXPECT_EQ(Config::userDirectory(), me->pw_dir + std::string("/.config/corvusraiders/"));
+    setenv("HOME", "/home/player", 1);
     // Missing folders are made on the first write, private to the user.
     setenv("XDG_CONFIG_HOME", (home + "deeper/still").c_str(), 1);
     EXPECT_TRUE(saveHighScore());
@@ -94,10 +103,10 @@ TEST_F(SettingsFile, TenEntriesSavedInOrderLoadedBackAndReplacedOnlyWhenAValueCh
     const ino_t before = inode();
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(inode(), before);
-    highScore = 101;
+    highScore = 60101;
     EXPECT_TRUE(saveSettings());  // by a rename, leaving no temporary file behind
     EXPECT_NE(inode(), before);
-    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(101, 17, 255, 2, keys));
+    EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(60101, 17, 255, 2, keys));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
@@ -126,16 +135,67 @@ TEST_F(SettingsFile, NewEntriesJoinTheirGroupAndOtherLinesStay) {
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(path),
               "# by hand\n[registry]\n" + tenEntries(61000, 40, 128, 2, DEFAULT_KEYS) + tail);
+
+    // Windows line ends stay, and new lines take them too; a line's own end is kept.
+    seed("# by hand\r\n[registry]\r\nhiscore = 100\r\n; mine\n");
+    EXPECT_TRUE(saveSettings());
+    std::string crlf = "# by hand\n[registry]\n" + tenEntries(61000, 40, 128, 2, DEFAULT_KEYS);
+    for (size_t at = 0; (at = crlf.find('\n', at)) != std::string::npos; at += 2)
+        crlf.insert(at, "\r");
+    EXPECT_EQ(readTextFile(path), crlf + "; mine\n");
 }
 
-TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
-    const std::string old = "[registry]\nhiscore = 100\n";
+// Two copies of the game share the folder: this one read 50000, the other one
+// then saves 499700; this copy's save keeps the better score and shows it.
+TEST_F(SettingsFile, ASaveNeverLowersTheHighScoreAnotherCopySaved) {
+    seed("[registry]\nhiscore = 50000\n");
+    EXPECT_TRUE(loadSettings());
+    const pid_t other = fork();
+    if (other == 0) {
+        loadSettings();
+        highScore = 499700;
+        _exit(saveHighScore() ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(other, &status, 0), other);
+    ASSERT_EQ(status, 0);
+    musicVolume = 9, sfxVolume = 8, musicTrack = 2;
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(highScore, 499700);
+    EXPECT_EQ(readTextFile(path), "[registry]\n" + current());
+}
+
+// Each failed save keeps the old file and is reported once per file, with
+// the reason; the game goes on.
+TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndAreReportedOnce) {
+    const std::string old = "[registry]\nhiscore = 100\n#" + std::string(600, '-') + "\n";
+    const std::string tail = "; the changes of this run are not saved\n";
     seed(old);
     highScore = 999;
+    // A disk that fills up during the write (a file size limit stands in for
+    // it), in a fresh process: no temporary file is left.
+    EXPECT_EXIT(
+        {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit;
+            limit.rlim_cur = limit.rlim_max = 512; // the report itself fits
+            setrlimit(RLIMIT_FSIZE, &limit);
+            saveSettings();
+            saveHighScore();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0),
+        "^corvusraiders: cannot write the settings file .*/corvusraiders.conf \\(File too "
+        "large\\); the changes of this run are not saved\n$");
+    EXPECT_EQ(readTextFile(path), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+
     // The folder takes no temporary file: its name is taken by a folder.
+    testing::internal::CaptureStderr();
     const std::string blocker = path + ".tmp-" + std::to_string(long(getpid()));
     ASSERT_TRUE(fs::create_directory(blocker));
     EXPECT_TRUE(saveHighScore());
+    EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(path), old);
     fs::remove(blocker);
 
@@ -144,6 +204,39 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndDoNotCrash) {
     setenv("XDG_CONFIG_HOME", (home + "plain").c_str(), 1);
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(home + "plain"), "x");
+
+    // A file just under the size the reader accepts is not saved past it.
+    const std::string big = "[registry]\n#" + std::string((4 << 20) - 14, '-') + "\n";
+    setenv("XDG_CONFIG_HOME", (home + "big").c_str(), 1);
+    fs::create_directories(home + "big/corvusraiders");
+    std::ofstream(home + "big/corvusraiders/corvusraiders.conf") << big;
+    EXPECT_TRUE(saveSettings());
+    EXPECT_EQ(readTextFile(home + "big/corvusraiders/corvusraiders.conf"), big);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "corvusraiders: cannot write the settings file " + path + " (Is a directory)" +
+                  tail + "corvusraiders: cannot write the settings file " + home +
+                  "plain/corvusraiders/corvusraiders.conf (Not a directory)" + tail +
+                  "corvusraiders: cannot write the settings file " + home +
+                  "big/corvusraiders/corvusraiders.conf (too large for a settings file)" + tail);
+}
+
+// Without any home folder (a user missing from the password database) the
+// settings are neither read nor written, and that is said once.
+TEST_F(SettingsFile, NoHomeFolderAtAllRunsWithoutSaving) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to become a user without a home";
+    EXPECT_EXIT(
+        {
+            unsetenv("XDG_CONFIG_HOME");
+            unsetenv("HOME");
+            if (getpwuid(54321) || setuid(54321) != 0) std::exit(2);
+            loadSettings();
+            saveSettings();
+            saveHighScore();
+            std::exit(highScore == 35000 ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0),
+        "^corvusraiders: no home folder \\(HOME and XDG_CONFIG_HOME are unset and the user has "
+        "none\\); settings are not saved in this run\n$");
 }
 
 TEST_F(SettingsFile, OddFilesKeepTheirMeaningThroughSaves) {
