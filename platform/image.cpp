@@ -6,6 +6,12 @@
 // green bit on the way back. Bitmaps stored as RGB565 are therefore read here
 // directly into a 16-bit image, values unchanged; every other file goes
 // through Qt.
+//
+// Every picture of the game is under 1024 pixels each way, so a file that
+// claims more than MAX_PICTURE_SIDE either way is taken as damaged before any
+// pixel memory is set aside. A file that is not a plain file (a pipe, a device,
+// a folder) counts as damaged too; it is opened without waiting, so a pipe
+// with no writer cannot stall the start.
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -13,6 +19,7 @@
 #include <QtEndian>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,6 +29,7 @@
 namespace {
 
 constexpr int GREY_LEVELS = 256;
+constexpr int64_t MAX_PICTURE_SIDE = 2048; // pixels: twice the largest picture's side
 
 // ---------------------------------------------------------------------------
 // RGB565 bitmaps. Layout (all numbers little-endian): a 14-byte file header
@@ -46,7 +54,6 @@ constexpr int BMP_GREEN_MASK_AT = 58;
 constexpr int BMP_BLUE_MASK_AT = 62;
 constexpr uint32_t BMP_BITFIELDS = 3;         // compression code: pixels described by masks
 constexpr uint32_t RGB565_RED = 0xF800, RGB565_GREEN = 0x07E0, RGB565_BLUE = 0x001F;
-constexpr int64_t BMP_MAX_SIDE = 16384;       // pixels; a larger claim is taken as damage
 
 enum class Bmp565 { OtherFormat, Loaded, Damaged };
 
@@ -74,7 +81,7 @@ Bmp565 readRgb565Bitmap(QFile& file, QImage& out) {
     const int64_t storedHeight = qint32(le32(h + BMP_HEIGHT_AT));
     const bool topDown = storedHeight < 0;
     const int64_t rows = topDown ? -storedHeight : storedHeight;
-    if (width <= 0 || rows == 0 || width > BMP_MAX_SIDE || rows > BMP_MAX_SIDE)
+    if (width <= 0 || rows == 0 || width > MAX_PICTURE_SIDE || rows > MAX_PICTURE_SIDE)
         return Bmp565::Damaged;
     const int64_t rowBytes = width * 2;
     const int64_t stride = (rowBytes + 3) / 4 * 4;
@@ -146,8 +153,15 @@ PlatformImage::~PlatformImage() {
 }
 
 bool PlatformImage::load(const char* path) {
-    QFile file(QFile::decodeName(path));
-    if (!file.open(QIODevice::ReadOnly)) return impl_->fail();
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return impl_->fail();
+    struct stat st;
+    QFile file;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return impl_->fail();
+    }
 
     switch (readRgb565Bitmap(file, impl_->image)) {
     case Bmp565::Loaded:
@@ -166,9 +180,13 @@ bool PlatformImage::load(const char* path) {
         QuietStandardError quiet;
         QImageReader reader(&file);
         reader.setDecideFormatFromContent(true);
-        decoded = reader.read();
+        const QSize size = reader.size(); // from the header, where the format tells it
+        if (size.width() <= MAX_PICTURE_SIDE && size.height() <= MAX_PICTURE_SIDE)
+            decoded = reader.read();
     }
-    if (decoded.isNull()) return impl_->fail();
+    if (decoded.isNull() || decoded.width() > MAX_PICTURE_SIDE ||
+        decoded.height() > MAX_PICTURE_SIDE)
+        return impl_->fail();
 
     switch (decoded.format()) {
     case QImage::Format_Indexed8:

@@ -5,6 +5,10 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -134,15 +138,23 @@ TEST_F(PictureFiles, WrongSizeIsReportedAndFittedRowByRow) {
 }
 
 TEST_F(PictureFiles, MissingOrDamagedFileFailsQuietlyAndWritesNothing) {
-    // No file, text, a picture cut off after its signature or half-way, and a
-    // 16-bit bitmap whose last row is cut short.
+    // No file, text, a picture cut off after its signature or half-way, a
+    // 16-bit bitmap whose last row is cut short, a 16384 x 16384 one (a sparse
+    // file of 512 MiB), a pipe with no writer and a folder.
+    alarm(60); // a reader that waits on the pipe fails the test instead of hanging it
+    std::string huge = bitmap16({{1}}, false, 40);
+    huge[18] = huge[22] = 0, huge[19] = huge[23] = 0x40;
+    const std::string sparse = write(huge);
+    std::filesystem::resize_file(sparse, huge.size() + (uintmax_t(1) << 29));
+    ASSERT_EQ(mkfifo((dir + "pipe").c_str(), 0600) | mkdir((dir + "folder").c_str(), 0700), 0);
     QImage big(64, 64, QImage::Format_RGB32);
     for (int i = 0; i < 64 * 64; ++i) big.setPixel(i % 64, i / 64, uint32_t(i) * 2654435761u);
     const std::string whole = png(big), bitmap = bitmap16({{1, 2, 3}, {4, 5, 6}}, false, 40);
     const std::string paths[] = {dir + "nothing-here", write("this is not a picture at all\n"),
                                  write(std::string("\x89PNG\r\n\x1a\n") + std::string(32, '\0')),
                                  write(whole.substr(0, whole.size() / 2)),
-                                 write(bitmap.substr(0, bitmap.size() - 3))};
+                                 write(bitmap.substr(0, bitmap.size() - 3)), sparse,
+                                 dir + "pipe", dir + "folder"};
     testing::internal::CaptureStderr();
     for (const std::string& path : paths) {
         Picture kept{7, 9};
@@ -152,6 +164,7 @@ TEST_F(PictureFiles, MissingOrDamagedFileFailsQuietlyAndWritesNothing) {
         EXPECT_EQ(out, Pixels(4, FILL));
     }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // the decoders' own complaints too
+    alarm(0);
 }
 
 } // namespace
