@@ -20,71 +20,22 @@ constexpr int OUTPUT_CHUNK_SIZE = 1024;         // samples
 constexpr int MUSIC_TRACK = 2;                  // entry of trackPaths that is played
 constexpr int ALL_CHANNELS = -1;
 
-// What an effect file may declare (see effectFileUsable).
-constexpr uint16_t WAVE_FORMAT_PCM = 1;
-constexpr uint16_t MAX_EFFECT_CHANNELS = 2;
-constexpr uint32_t MIN_EFFECT_RATE = 1000;   // Hz
-constexpr uint32_t MAX_EFFECT_RATE = 192000; // Hz
-constexpr size_t RIFF_HEADER_BYTES = 12;     // "RIFF", length, "WAVE"
-constexpr size_t CHUNK_HEADER_BYTES = 8;     // name, length
-constexpr size_t FORMAT_BYTES = 16;          // the PCM format record
+constexpr size_t MAX_MUSIC_BYTES = 16 << 20; // far beyond any tune of the game
 
-uint32_t littleEndian(const unsigned char* p, int bytes) {
-    uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i)
-        v = (v << 8) | p[i];
-    return v;
-}
-
-// The format record: encoding, channels, rate, byte rate, block align, bits.
-bool formatUsable(const unsigned char* f) {
-    const uint32_t encoding = littleEndian(f, 2), channels = littleEndian(f + 2, 2);
-    const uint32_t rate = littleEndian(f + 4, 4), bits = littleEndian(f + 14, 2);
-    const uint32_t blockAlign = littleEndian(f + 12, 2);
-    return encoding == WAVE_FORMAT_PCM && channels >= 1 && channels <= MAX_EFFECT_CHANNELS &&
-           rate >= MIN_EFFECT_RATE && rate <= MAX_EFFECT_RATE && (bits == 8 || bits == 16) &&
-           blockAlign == channels * bits / 8;
-}
+// The tune's bytes and the stream the mixer plays them from, kept while the
+// music is loaded.
+std::vector<unsigned char> musicData;
+SDL_RWops* musicStream = nullptr;
 
 } // namespace
 
-// Walks the chunks the way the mixer's loader does: "fact" and "LIST" chunks
-// may come before the format chunk, any chunk may come between it and the
-// samples; each chunk must fit in what is left of the file, since the loader
-// allocates a chunk's declared length before reading it.
-bool effectFileUsable(const char* path) {
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
-    unsigned char head[RIFF_HEADER_BYTES];
-    bool ok = std::fseek(f, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(f) : -1;
-    ok = size > 0 && std::fseek(f, 0, SEEK_SET) == 0 &&
-         std::fread(head, 1, sizeof head, f) == sizeof head && std::memcmp(head, "RIFF", 4) == 0 &&
-         std::memcmp(head + 8, "WAVE", 4) == 0;
-    bool formatSeen = false;
-    while (ok) {
-        unsigned char chunk[CHUNK_HEADER_BYTES];
-        if (std::fread(chunk, 1, sizeof chunk, f) != sizeof chunk) break;
-        const long length = long(littleEndian(chunk + 4, 4));
-        if (length > size - std::ftell(f)) break;
-        if (std::memcmp(chunk, "data", 4) == 0) {
-            std::fclose(f);
-            return formatSeen;
-        }
-        if (std::memcmp(chunk, "fmt ", 4) == 0 && !formatSeen) {
-            unsigned char format[FORMAT_BYTES];
-            ok = size_t(length) >= FORMAT_BYTES &&
-                 std::fread(format, 1, sizeof format, f) == sizeof format && formatUsable(format) &&
-                 std::fseek(f, length - long(FORMAT_BYTES), SEEK_CUR) == 0;
-            formatSeen = true;
-            continue;
-        }
-        const bool skippable =
-            formatSeen || std::memcmp(chunk, "fact", 4) == 0 || std::memcmp(chunk, "LIST", 4) == 0;
-        ok = skippable && std::fseek(f, length, SEEK_CUR) == 0;
-    }
-    std::fclose(f); // no sample chunk, or one that does not fit
-    return false;
+Mix_Chunk* loadEffectFile(const char* path) {
+    std::vector<unsigned char> data;
+    if (!readDataFile(path, MAX_EFFECT_BYTES, data) || !effectDataUsable(data.data(), data.size()))
+        return nullptr;
+    // The mixer decodes into buffers of its own; the bytes read are not kept.
+    SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
+    return rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
 }
 
 bool audioOpen = false;
@@ -125,10 +76,8 @@ bool initAudio() {
             std::snprintf(path, sizeof path, "%s/fx%d", dataDirectory, effectFileNumber(n));
         bool pathFits = length > 0 && length < int(sizeof path); // a cut path names no file
         if (audioOpen && pathFits) {
-            // A missing file gives no stream at all; it simply stays unloaded.
-            // A damaged one is treated the same way.
-            SDL_RWops* rw = effectFileUsable(path) ? SDL_RWFromFile(path, "rb") : nullptr;
-            if (rw) effectChunks[n] = Mix_LoadWAV_RW(rw, 1);
+            // A missing or damaged file simply stays unloaded.
+            effectChunks[n] = loadEffectFile(path);
         }
         effectChannels[n] = -1;
     }
@@ -137,9 +86,16 @@ bool initAudio() {
     return true;
 }
 
+// The tune is read once like the effects (a plain file, without waiting) and
+// played from memory.
 void startMusic() {
     musicTrack = MUSIC_TRACK;
-    music = audioOpen ? Mix_LoadMUS(trackPaths[MUSIC_TRACK]) : nullptr;
+    music = nullptr;
+    if (audioOpen && !musicStream &&
+        readDataFile(trackPaths[MUSIC_TRACK], MAX_MUSIC_BYTES, musicData))
+        musicStream = SDL_RWFromConstMem(musicData.data(), int(musicData.size()));
+    if (audioOpen && musicStream && SDL_RWseek(musicStream, 0, RW_SEEK_SET) == 0)
+        music = Mix_LoadMUS_RW(musicStream);
     if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
     // A music file that did not load stays silent.
     if (audioOpen && music) Mix_PlayMusic(music, -1);
@@ -164,6 +120,9 @@ void shutdownAudio() {
     if (audioOpen && Mix_PlayingMusic()) Mix_FadeOutMusic(0);
     if (audioOpen && music) Mix_FreeMusic(music);
     music = nullptr;
+    if (musicStream) SDL_FreeRW(musicStream);
+    musicStream = nullptr;
+    musicData = {};
     for (int n = 0; n < EFFECT_COUNT; ++n) {
         if (effectChunks[n]) Mix_FreeChunk(effectChunks[n]);
         effectChunks[n] = nullptr;

@@ -2,7 +2,9 @@
 // music and the volume rule from 0..255 settings to mixer volumes 0..128.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 constexpr int EFFECT_COUNT = 15;
 
@@ -56,12 +58,25 @@ constexpr int mixerLevel(int v) {
 // The effect file number for an effect: 3 for 5, 7 and 8, 2 for 9.
 int effectFileNumber(int effect);
 
-// Whether `path` is a sound file the mixer can be handed safely: a RIFF WAVE
-// file of plain PCM samples, 8 or 16 bits, mono or stereo, at a rate the
-// mixer's conversion copes with, whose chunks fit in the file. Anything else is
-// treated like a missing file (a header with 0 channels or 0 Hz would send the
-// mixer's conversion into endless recursion).
-bool effectFileUsable(const char* path);
+// Effect files are whatever the mixer decodes. Whether a whole effect file
+// (`size` bytes at `data`) may be handed to the mixer: a RIFF WAVE, AIFF, 8SVX,
+// Creative voice or Ogg Vorbis file whose header cannot crash, hang or swamp
+// the mixer's loader (1 to 8 channels, 1 to 192 kHz, at most a minute of
+// sound, every chunk or block inside the file). A damaged header is refused
+// like a missing file; the mixer itself refuses encodings it does not know.
+bool effectDataUsable(const unsigned char* data, size_t size);
+
+// The whole of the plain file at `path` when it holds at most `limit` bytes;
+// false (and `out` empty) for a missing file, a pipe, a device, a folder or a
+// larger file. Never waits for a writer.
+bool readDataFile(const char* path, size_t limit, std::vector<unsigned char>& out);
+
+// An effect is a few seconds of sound; a larger file counts as damaged.
+constexpr size_t MAX_EFFECT_BYTES = 2 << 20;
+
+// The effect file at `path` decoded by the mixer from one reading of the file,
+// after the checks above; null when any step fails or no device is open.
+Mix_Chunk* loadEffectFile(const char* path);
 
 bool initAudio();
 void startMusic();
