@@ -41,18 +41,26 @@ QIcon applicationIcon() {
 // SIGHUP when the terminal goes away) end the event loop like any other quit
 // from the platform, so the shell's teardown runs and the sound device is
 // closed. The handler only writes a byte into a pipe; the GUI thread reads it.
-// The handlers are in place before the sound library starts, which then
-// leaves them alone (it would otherwise catch SIGTERM and never act on it). A
-// signal the process was started with ignored (nohup, a background job) stays
-// ignored.
+// A request that comes before the event loop runs (while the application is
+// made, the pictures and sounds are loaded, or a slow device is opened) ends
+// the process at once with status 0: nothing has been saved yet that a
+// teardown would have to finish, and the start may be waiting on something
+// that never answers. The handlers are in place before the windowing system
+// and the sound library start; the sound library then leaves them alone (it
+// would otherwise catch SIGTERM and never act on it). A signal the process was
+// started with ignored (nohup, a background job) stays ignored.
 namespace {
 constexpr int QUIT_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
 int quitPipe[2] = {-1, -1};     // read end, write end
 bool quitRequested = false;     // a quit signal has been read on the GUI thread
+volatile sig_atomic_t loopStarted = 0; // the event loop has been entered once
 
-// The first request is passed on; the signal then takes its default action
-// again, so that a second request ends a game that no longer answers.
+// Before the loop: the end. In the loop: the first request is passed on; the
+// signal then takes its default action again, so that a second request ends a
+// game that no longer answers.
 void onQuitSignal(int sig) {
+    if (!loopStarted)
+        _exit(0);
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const ssize_t n = write(quitPipe[1], &byte, 1);
@@ -63,14 +71,6 @@ void onQuitSignal(int sig) {
 void catchQuitSignals() {
     if (pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, application);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char bytes[16];
-        while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
-        }
-        quitRequested = true;
-        QCoreApplication::quit();
-    });
     for (int sig : QUIT_SIGNALS) {
         struct sigaction now {};
         if (sigaction(sig, nullptr, &now) != 0 || now.sa_handler == SIG_IGN)
@@ -81,6 +81,20 @@ void catchQuitSignals() {
         quit.sa_flags = SA_RESTART;
         sigaction(sig, &quit, nullptr);
     }
+}
+
+// Reads the pipe on the GUI thread once the application exists.
+void watchQuitPipe() {
+    if (quitPipe[0] < 0)
+        return;
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, application);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (read(quitPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        quitRequested = true;
+        QCoreApplication::quit();
+    });
 }
 
 void releaseQuitSignals() {
@@ -101,9 +115,10 @@ void releaseQuitSignals() {
 // the Qt application of the first and leaves it alone when destroyed.
 PlatformApplication::PlatformApplication(int& argc, char** argv) {
     if (!QCoreApplication::instance()) {
+        catchQuitSignals();
         application = new QApplication(argc, argv);
         ownsApplication_ = true;
-        catchQuitSignals();
+        watchQuitPipe();
         // The desktop matches the window to the installed entry and icon.
         QGuiApplication::setDesktopFileName(QStringLiteral(CORVUS_APP_ID));
         QApplication::setWindowIcon(applicationIcon());
@@ -119,7 +134,9 @@ PlatformApplication::~PlatformApplication() {
 }
 
 int PlatformApplication::exec() {
-    // A request that came before the loop ran (during set-up) still counts.
+    // From here on a request reaches the loop (one that came before it has
+    // ended the process already).
+    loopStarted = 1;
     if (quitRequested)
         return 0;
     return QApplication::exec();

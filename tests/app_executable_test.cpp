@@ -7,9 +7,11 @@
 #include <QTimer>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <tuple>
 
@@ -96,6 +98,30 @@ void runUntilTerminated(const std::string& root) {
 
 TEST(Executable, TerminationRequestRunsTheTeardownAndReturnsZero) {
     EXPECT_EXIT(runUntilTerminated(makeTestDataRoot()), ::testing::ExitedWithCode(42), "");
+}
+
+// A request during the start (while the background, a pipe with no writer,
+// is reported missing), sent twice since the game does not answer yet, ends
+// the program at once with status 0.
+void terminateDuringStart(const std::string& root) {
+    const std::string background = root + "lib/corvusraiders_demo/pp1";
+    std::filesystem::remove(background);
+    mkfifo(background.c_str(), 0600);
+    setenv("QPEDIR", root.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
+    setMessageBoxHook([](bool, const char*, const char*) {
+        raise(SIGTERM);
+        raise(SIGTERM);
+    });
+    static int argc = 1;
+    static char name[] = "corvusraiders";
+    static char* argv[] = {name, nullptr};
+    corvusMain(argc, argv);
+    _exit(1); // the start went on
+}
+
+TEST(Executable, TerminationRequestDuringTheStartEndsItWithStatusZero) {
+    EXPECT_EXIT(terminateDuringStart(makeTestDataRoot()), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
