@@ -67,9 +67,10 @@ void setupResources();
 void shutdown();
 
 // The command line, read before anything of the platform exists. PLAY and
-// REPLAY carry the display choices on to the host window; every other action is answered
-// by answerCommandLine (help or version on standard output, status 0; a
-// refused argument and the usage line on standard error, status 2).
+// REPLAY carry the display choices on to the host window; every other action
+// is answered by answerCommandLine (help or version on standard output,
+// status 0, or 1 when it cannot be written; a refused argument and the usage
+// line on standard error, status 2).
 struct CommandLine {
     enum Action { PLAY, HELP, VERSION, REFUSE, REPLAY };
     Action action = PLAY;

@@ -1,6 +1,7 @@
 // The game's command line: read before the windowing system is touched, so
 // that --help, --version and mistakes are answered on a machine with no
 // display at all.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -76,18 +77,23 @@ CommandLine refuse(CommandLine result, const char* what, const char* arg) {
 
 } // namespace
 
+// Every word is checked before any of them acts: a mistake anywhere is refused,
+// even next to --help or --version. Of those two, the first one answers.
 CommandLine parseCommandLine(int argc, char** argv) {
     CommandLine result;
+    CommandLine::Action answer = CommandLine::PLAY;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         bool missing = false;
         if (!std::strcmp(arg, "--help") || !std::strcmp(arg, "-h")) {
-            result.action = CommandLine::HELP;
-            return result;
+            if (answer == CommandLine::PLAY)
+                answer = CommandLine::HELP;
+            continue;
         }
         if (!std::strcmp(arg, "--version")) {
-            result.action = CommandLine::VERSION;
-            return result;
+            if (answer == CommandLine::PLAY)
+                answer = CommandLine::VERSION;
+            continue;
         }
         if (!std::strcmp(arg, "--fullscreen")) {
             result.display.fullScreen = true;
@@ -118,22 +124,30 @@ CommandLine parseCommandLine(int argc, char** argv) {
             result.display.orientation = degrees / 90;
             continue;
         }
-        return refuse(result, missing ? "missing value for" : "unrecognised option", arg);
+        return refuse(result,
+                      missing         ? "missing value for"
+                      : arg[0] == '-' ? "unrecognised option"
+                                      : "unexpected argument",
+                      arg);
     }
     if (result.verify && result.action != CommandLine::REPLAY)
         return refuse(result, "--verify checks a replay and needs", "--replay");
+    if (answer != CommandLine::PLAY)
+        result.action = answer;
     return result;
 }
 
+// The answer's exit status; 1 when the answer could not be written (a full
+// disk), so that whoever reads it learns that it has nothing.
 int answerCommandLine(const CommandLine& line) {
     switch (line.action) {
     case CommandLine::HELP:
         std::fputs(USAGE, stdout);
         std::fputs(HELP, stdout);
-        return 0;
+        break;
     case CommandLine::VERSION:
         std::printf("CorvusRaiders %s\n", CORVUS_VERSION);
-        return 0;
+        break;
     case CommandLine::REFUSE:
         std::fputs(line.error, stderr);
         std::fputs(USAGE, stderr);
@@ -141,4 +155,10 @@ int answerCommandLine(const CommandLine& line) {
     default:
         return -1;
     }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write to standard output: %s\n", PROGRAM,
+                     std::strerror(errno));
+        return 1;
+    }
+    return 0;
 }

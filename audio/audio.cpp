@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <dlfcn.h>
 
 #include <cstdio>
 #include <cstring>
@@ -55,13 +56,42 @@ int effectFileNumber(int effect) {
     return effect;
 }
 
+namespace {
+
+void dropAlsaReport(const char*, int, const char*, int, const char*, ...) {}
+
+// libasound writes each step of a failed device search to standard error
+// ("ALSA lib ..."), ahead of the game's own warning box that says it once.
+// While `quiet`, its reports are dropped; afterwards its own reporting is back.
+// The library is reached through the dynamic loader, as the sound library
+// reaches it, so the game does not depend on it: without it nothing changes.
+void quietAlsaReports(bool quiet) {
+    using Report = void (*)(const char*, int, const char*, int, const char*, ...);
+    using SetReport = int (*)(Report);
+    static void* alsa = nullptr;
+    if (quiet && !alsa)
+        alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+    if (!alsa)
+        return;
+    if (auto set = reinterpret_cast<SetReport>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(quiet ? dropAlsaReport : nullptr);  // null: the library's own reporting
+    if (!quiet) {
+        dlclose(alsa);
+        alsa = nullptr;
+    }
+}
+
+} // namespace
+
 bool initAudio() {
     audioOpen = false;
+    quietAlsaReports(true);
     if (SDL_Init(AUDIO_INIT_FLAGS) != -1) {
         if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) !=
             -1)
             audioOpen = true;
     }
+    quietAlsaReports(false);
     if (!audioOpen) {
         DeviceWidget* parent = theWidget;
         messageBoxWarning(parent, "Failed to open audio device",

@@ -20,10 +20,13 @@
 namespace {
 
 // Runs the executable with `env` settings and `args`, its output in `dir`
-// ("out", "err"); the exit status, or -1 when it did not exit by itself.
-int runExecutable(const std::string& env, const std::string& args, const std::string& dir) {
-    const std::string command = "env " + env + " timeout 20 '" CORVUS_BIN_DIR "/corvusraiders' " +
-                                args + " >'" + dir + "out' 2>'" + dir + "err'";
+// ("out", "err"), sending it SIGTERM after `seconds`; the exit status, 124
+// when the timeout ended it.
+int runExecutable(const std::string& env, const std::string& args, const std::string& dir,
+                  int seconds = 20) {
+    const std::string command = "env " + env + " timeout " + std::to_string(seconds) + " '" +
+                                CORVUS_BIN_DIR "/corvusraiders' " + args + " >'" + dir +
+                                "out' 2>'" + dir + "err'";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -40,6 +43,16 @@ TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
     EXPECT_EQ(err.find("Fatal Error", title + 1), std::string::npos) << err;
 }
 
+TEST(Executable, SoundLibraryAddsNothingToStandardError) {
+    // Without a sound card only the game's own warning box says so; with one,
+    // nothing is said. The game still runs when the timeout ends it.
+    const std::string root = makeTestDataRoot();
+    EXPECT_EQ(runExecutable("QPEDIR='" + root + "' QT_QPA_PLATFORM=offscreen "
+                            "SDL_AUDIODRIVER=alsa XDG_CONFIG_HOME='" + root + "'", "", root, 3), 124);
+    const std::string err = readTextFile(root + "err");
+    EXPECT_EQ(err.find("ALSA lib"), std::string::npos) << err;
+}
+
 TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
     // A windowing system that cannot start: only an answer given before it is
     // touched gets through. Arguments, status, start of the output, part of the errors.
@@ -52,6 +65,7 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
         // A replay that cannot be used is refused before anything starts.
         {"--replay /nonexistent.replay", 2, "", "cannot read /nonexistent.replay (no such file)\n"},
         {"--replay " CORVUS_SOURCE_DIR "/README.md --verify", 2, "", "README.md is not a replay of this game\n"},
+        {"--version extra", 2, "", "unexpected argument 'extra'\nusage: "},
     };
     const std::string dir = makeTempDir("cli");
     for (auto [args, status, wantOut, wantErr] : cases) {

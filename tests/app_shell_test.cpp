@@ -95,7 +95,7 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
         {{}, CommandLine::PLAY, 0, 0, -1},
         {{"--fullscreen", "--scale", "3", "--rotate=270"}, CommandLine::PLAY, 1, 3, 3},
         {{"--scale=16", "--rotate", "0", "--rotate", "90"}, CommandLine::PLAY, 0, 16, 1},
-        {{"--scale", "2", "--help", "--bogus"}, CommandLine::HELP, 0, 2, -1},
+        {{"--scale", "2", "--help", "--version"}, CommandLine::HELP, 0, 2, -1},
         {{"-h"}, CommandLine::HELP, 0, 0, -1},
     };
     for (const auto& c : cases) {
@@ -109,11 +109,16 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
     }
     const std::vector<const char*> refused[] = {
         {"--scale", "0"}, {"--scale", "17"}, {"--scale=+2"}, {"--scale", "99999999999"},
-        {"--scale"}, {"--rotate", "45"}, {"--rotate", "360"}, {"--scaled"}, {"-platform", "x"}};
+        {"--scale"}, {"--rotate", "45"}, {"--rotate", "360"}, {"--scaled"}, {"-platform", "x"},
+        {"--version", "--bogus"}, {"--help", "stray"}};
     for (const auto& args : refused) {
         const CommandLine line = parse(args);
         EXPECT_TRUE(line.action == CommandLine::REFUSE && line.error[0]) << args[0];
     }
+    // An answer that cannot be written is no success.
+    const CommandLine help = parse({"-h"});
+    EXPECT_EXIT(std::exit(std::freopen("/dev/full", "w", stdout) ? answerCommandLine(help) : 3),
+                ::testing::ExitedWithCode(1), "cannot write to standard output");
 }
 
 TEST(Widget, AltEnterBelongsToTheWindowAndF11StaysThePause) {
