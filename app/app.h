@@ -7,8 +7,10 @@
 #include "audio/joystick.h"
 #include "platform/platform.h"
 
-// The one window of the game. Keys, pen, focus and the pad's keys go through
-// the input seam; focus also suspends the frames and pauses the music. Geometry and drawing members forward to the platform and gfx.
+// The one window of the game. Keys (the host sends no auto-repeats), pen,
+// focus and the pad's keys go through the input seam; focus also suspends the
+// frames and pauses the music. Geometry and drawing members forward to the
+// platform and gfx.
 class GameWidget : public DeviceWidget {
 public:
     GameWidget();
@@ -25,7 +27,7 @@ public:
     void focusInEvent() override;
     void focusOutEvent() override;
     void resizeEvent() override;
-    bool wantsKeysAtOnce() const override;
+    bool wantsKeyAtOnce(int key) const override;
 
     void enterFullScreen();
     void pollPad();                 // one reading of the pad, before a frame

@@ -67,7 +67,6 @@ void penInput(InputKind kind, const PenEvent& e) {
 void keyInput(InputKind kind, const KeyEvent& e) {
     Input in{kind};
     in.a = e.key;
-    in.repeat = e.autoRepeat;
     seamInput(in);
 }
 } // namespace
@@ -76,14 +75,16 @@ void GameWidget::mousePressEvent(const PenEvent& e) { penInput(INPUT_PEN_DOWN, e
 void GameWidget::mouseReleaseEvent(const PenEvent& e) { penInput(INPUT_PEN_UP, e); }
 void GameWidget::mouseMoveEvent(const PenEvent& e) { penInput(INPUT_PEN_MOVE, e); }
 
-// In play a key acts the moment it is pressed; elsewhere any key acts and the
-// host may first wait to see whether an Alt press starts Alt+Enter.
-bool GameWidget::wantsKeysAtOnce() const {
+// In play, and for the six bound keys on every screen, a key acts the moment
+// it is pressed; elsewhere any key acts and the host may first wait to see
+// whether an Alt press starts Alt+Enter.
+bool GameWidget::wantsKeyAtOnce(int key) const {
+    const KeyBindings& k = keyBindings;
     return gameState == STATE_PLAYING || gameState == STATE_LEVEL_CLEARED ||
-           gameState == STATE_NEXT_LEVEL;
+           gameState == STATE_NEXT_LEVEL || key == k.thrust || key == k.left ||
+           key == k.right || key == k.shields || key == k.fire || key == k.pause;
 }
 
-// Auto-repeats pass the seam too; the game itself drops them.
 void GameWidget::keyPressEvent(const KeyEvent& e) { keyInput(INPUT_KEY_DOWN, e); }
 void GameWidget::keyReleaseEvent(const KeyEvent& e) { keyInput(INPUT_KEY_UP, e); }
 

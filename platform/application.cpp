@@ -119,6 +119,7 @@ PlatformApplication::PlatformApplication(int& argc, char** argv) {
         application = new QApplication(argc, argv);
         ownsApplication_ = true;
         watchQuitPipe();
+        detectAutoRepeat();
         // The desktop matches the window to the installed entry and icon.
         QGuiApplication::setDesktopFileName(QStringLiteral(CORVUS_APP_ID));
         QApplication::setWindowIcon(applicationIcon());

@@ -6,9 +6,12 @@
 // whole factor, nearest neighbour, centred on black. It turns host key, mouse,
 // activation and timer events into the device widget's event virtuals.
 //
-// Alt+Enter switches the window between the whole monitor and a window; the
-// picture keeps a whole scale, centred, in either. The mouse pointer hides
-// while keys (or a gamepad) are used and comes back when the mouse moves.
+// Keys reach the device as the player pressed them: one press when a key goes
+// down and one release when it comes up, never an auto-repeat, however the
+// desktop marks its repeats. Alt+Enter switches the window between the whole
+// monitor and a window; the picture keeps a whole scale, centred, in either.
+// The mouse pointer hides while keys (or a gamepad) are used and comes back
+// when the mouse moves.
 //
 // Presenting is incremental: the window keeps a copy of the framebuffer as it
 // was last presented. A present compares the framebuffer with that copy in
@@ -53,6 +56,9 @@ struct DeviceWidget::Host : public QWidget {
 
     // Activation as the game sees it; sends focusIn/focusOut on a change.
     void setDeviceActive(bool on);
+    // Hands on a key release held back to see whether it was half of an
+    // auto-repeat. Called before every frame and every other event.
+    void flushRelease();
 
     // Brings the window up to date with the framebuffer. Called by
     // DirectPainter's destructor, after the game has written a frame.
@@ -67,6 +73,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent* e) override;
     void keyReleaseEvent(QKeyEvent* e) override;
+    bool event(QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
@@ -76,15 +83,25 @@ protected:
 
 private:
     void paintRect(uint32_t* out, qsizetype stride, const QRect& r) const;
-    void sendKey(int qtKey, bool press, bool autoRepeat);
+    // A key pressed while the window had the keyboard and not yet released.
+    struct DownKey {
+        int id;                            // keyId(): the physical key
+        int qtKey;                         // as pressed; its release goes on with this code
+        bool sent;                         // the device saw the press, so it gets the release
+    };
+    DownKey* findDown(int id);
+    void sendKey(int qtKey, bool press);
     void sendHeldAlt();                    // the held-back Alt press, now
     void showPointer();
 
+    static constexpr int MAX_DOWN_KEYS = 32;  // keys beyond are ignored, with their releases
+    DownKey down_[MAX_DOWN_KEYS] = {};
+    int downCount_ = 0;
+    bool altHeld_ = false;                 // the Alt press in down_ waits to see whether Enter follows
+    bool releasePending_ = false;          // a release held back until the next event or frame
+    int pendingId_ = 0;                    // keyId() of that release
+    quint64 pendingTime_ = 0;              // its desktop timestamp, ms
     bool penDown_ = false;
-    bool altDown_ = false;                 // Alt is held down (its press came while active)
-    bool altHeld_ = false;                 // an Alt press not yet given to the device
-    bool altSent_ = false;                 // the device saw the Alt press of the Alt now down
-    int swallowedKey_ = 0;                 // Qt key of the Enter that toggled: its repeats and release stay here
     bool pointerHidden_ = false;
     QPointF hiddenAt_;                     // global pointer position when it was hidden
     uint16_t shown_[DEVICE_WIDTH * DEVICE_HEIGHT] = {};  // RGB565, the framebuffer as last presented

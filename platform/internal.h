@@ -26,3 +26,7 @@ extern bool manualTimer;
 // Every live host window, the latest last; the test driver talks to the latest.
 extern std::vector<DeviceWidget::Host*> hosts;
 DeviceWidget::Host* currentHost();         // null when there is none
+
+// Asks the X server, when there is one, to repeat held keys as presses
+// without releases in between. Called once the Qt application exists.
+void detectAutoRepeat();

@@ -1,11 +1,30 @@
 // The host window's keyboard: which host key events reach the device widget,
-// and Alt+Enter, which belongs to the window.
+// auto-repeats told apart from real presses and releases, and Alt+Enter,
+// which belongs to the window.
 #include <QKeyEvent>
 
 #include "platform/internal.h"
 
-void DeviceWidget::Host::sendKey(int qtKey, bool press, bool autoRepeat) {
-    const KeyEvent k{deviceKeyCode(qtKey), autoRepeat};
+namespace {
+// The physical key of an event: its native scan code where the desktop gives
+// one (a release keeps the scan code of its press even when the modifiers
+// changed its Qt key), else its Qt key. Scan codes count negative so the
+// two never meet.
+int keyId(const QKeyEvent* e) {
+    const quint32 scan = e->nativeScanCode();
+    return scan ? -int(scan & 0x7fffffff) : e->key();
+}
+} // namespace
+
+DeviceWidget::Host::DownKey* DeviceWidget::Host::findDown(int id) {
+    for (int i = 0; i < downCount_; ++i)
+        if (down_[i].id == id)
+            return &down_[i];
+    return nullptr;
+}
+
+void DeviceWidget::Host::sendKey(int qtKey, bool press) {
+    const KeyEvent k{deviceKeyCode(qtKey)};
     if (press)
         device->keyPressEvent(k);
     else
@@ -16,52 +35,84 @@ void DeviceWidget::Host::sendHeldAlt() {
     if (!altHeld_)
         return;
     altHeld_ = false;
-    altSent_ = true;
-    sendKey(Qt::Key_Alt, true, false);
+    for (int i = 0; i < downCount_; ++i)
+        down_[i].sent |= down_[i].qtKey == Qt::Key_Alt;
+    sendKey(Qt::Key_Alt, true);
 }
 
-// Alt+Enter belongs to the window, every other key to the device. On screens
-// where any key acts, a lone Alt press waits: Enter next makes it part of the
-// combination and the device sees neither key; any other key, or Alt's own
-// release, hands it on first, so Alt still works as a key of its own (acting
-// a moment later). In play it is handed on at once.
+// The desktop repeats a held key as a release and a press with the same
+// timestamp, and does not always mark them as a repeat (X11 under load), so a
+// release waits here for the next event: the press of the same key at the same
+// time makes the two a repeat, and anything else (another key, the pen, a
+// focus change, the next frame) hands the release on first. A key that is
+// already down repeats too, so no press reaches the device twice.
+//
+// Alt+Enter belongs to the window, every other key to the device. A lone Alt
+// press waits, unless the device wants it at once: a fresh Enter press next
+// makes it part of the combination and the device sees neither key; any other
+// key, or Alt's own release, hands it on first, so Alt still works as a key
+// of its own (acting a moment later).
 void DeviceWidget::Host::keyPressEvent(QKeyEvent* e) {
     hidePointer();
-    const int key = e->key();
-    if (swallowedKey_ && key == swallowedKey_)
-        return;  // the toggling Enter, repeating
+    const int id = keyId(e), key = e->key();
+    if (releasePending_ && id == pendingId_ && e->timestamp() == pendingTime_)
+        releasePending_ = false;  // an auto-repeat: the key stays down
+    flushRelease();
+    if (e->isAutoRepeat() || findDown(id) || downCount_ == MAX_DOWN_KEYS)
+        return;
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    if (enter && (altDown_ || (e->modifiers() & Qt::AltModifier))) {
+    const bool altDown = (e->modifiers() & Qt::AltModifier) || [this] {
+        for (int i = 0; i < downCount_; ++i)
+            if (down_[i].qtKey == Qt::Key_Alt)
+                return true;
+        return false;
+    }();
+    if (enter && altDown) {
         altHeld_ = false;
-        swallowedKey_ = key;
+        down_[downCount_++] = DownKey{id, key, false};
         toggleMonitorFullScreen();
         return;
     }
-    if (key == Qt::Key_Alt && !e->isAutoRepeat() && !altDown_) {
-        altDown_ = altHeld_ = true;
-        if (device->wantsKeysAtOnce())
+    if (key == Qt::Key_Alt) {
+        down_[downCount_++] = DownKey{id, key, false};
+        altHeld_ = true;
+        if (device->wantsKeyAtOnce(deviceKeyCode(key)))
             sendHeldAlt();
         return;
     }
-    if (key == Qt::Key_Alt && altHeld_)
-        return;  // repeats of the waiting press
     sendHeldAlt();
-    sendKey(key, true, e->isAutoRepeat());
+    down_[downCount_++] = DownKey{id, key, true};
+    sendKey(key, true);
 }
 
 void DeviceWidget::Host::keyReleaseEvent(QKeyEvent* e) {
-    const int key = e->key();
-    if (swallowedKey_ && key == swallowedKey_) {
-        if (!e->isAutoRepeat())
-            swallowedKey_ = 0;
+    if (e->isAutoRepeat())
+        return;  // Qt has paired it with the repeated press that follows
+    flushRelease();
+    releasePending_ = true;
+    pendingId_ = keyId(e);
+    pendingTime_ = e->timestamp();
+}
+
+// The released key leaves down_; a press the device saw gets its release,
+// after an Alt press still waiting (Alt tapped alone, or before this key's
+// release). Keys pressed before the window had the keyboard stay here.
+void DeviceWidget::Host::flushRelease() {
+    if (!releasePending_)
         return;
-    }
-    if (key == Qt::Key_Alt && !e->isAutoRepeat()) {
-        altDown_ = false;
-        sendHeldAlt();  // Alt tapped alone
-        if (!altSent_)
-            return;     // its press belonged to Alt+Enter, or came before the focus
-        altSent_ = false;
-    }
-    sendKey(key, false, e->isAutoRepeat());
+    releasePending_ = false;
+    DownKey* k = findDown(pendingId_);
+    if (!k)
+        return;
+    sendHeldAlt();
+    const DownKey released = *k;
+    *k = down_[--downCount_];
+    if (released.sent)
+        sendKey(released.qtKey, false);
+}
+
+bool DeviceWidget::Host::event(QEvent* e) {
+    if (e->isPointerEvent() || e->type() == QEvent::Timer)
+        flushRelease();
+    return QWidget::event(e);
 }

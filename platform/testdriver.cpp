@@ -22,18 +22,23 @@ void setManualTimer(bool manual) {
 }
 
 void tick() {
+    for (DeviceWidget::Host* h : hosts)
+        h->flushRelease();  // as the host's own timer event does
     // Copy first: a timer event may end up creating or deleting widgets.
     const std::vector<DeviceTimer> now = timers;
     for (const DeviceTimer& t : now)
         t.widget->timerEvent();
 }
 
-void sendKey(int qtKey, bool press, bool autoRepeat) {
+void sendKey(int qtKey, bool press, bool autoRepeat, unsigned long timestamp) {
     DeviceWidget::Host* h = currentHost();
     if (!h)
         return;
+    static unsigned long lastTime = 0;
+    lastTime = timestamp ? timestamp : lastTime + 1;
     QKeyEvent e(press ? QEvent::KeyPress : QEvent::KeyRelease, qtKey, Qt::NoModifier, QString(),
                 autoRepeat);
+    e.setTimestamp(lastTime);
     QCoreApplication::sendEvent(h, &e);
 }
 

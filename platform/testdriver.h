@@ -6,7 +6,9 @@
 namespace testdriver {
 void setManualTimer(bool manual);          // timers are not started; tick() fires them
 void tick();                               // one timer event to every timer's widget
-void sendKey(int qtKey, bool press, bool autoRepeat = false);      // through the host window
+// A key event through the host window, with a desktop timestamp in ms; 0
+// takes one later than that of any event sent before.
+void sendKey(int qtKey, bool press, bool autoRepeat = false, unsigned long timestamp = 0);
 void sendMouse(int deviceX, int deviceY, int kind);                // 0 press, 1 move, 2 release
 void setActive(bool active);               // host activation / deactivation
 void resizeWindow(int width, int height);  // the host window, in window pixels

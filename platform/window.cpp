@@ -54,10 +54,14 @@ QPoint DeviceWidget::Host::origin() const {
 void DeviceWidget::Host::setDeviceActive(bool on) {
     if (on == active)
         return;
+    // A release that came before the change goes first. Keys held while the
+    // window is left never send their releases here: the device lets go of
+    // them on focusOut, and an Alt press still waiting is forgotten (the
+    // desktop's Alt+Tab, not a key of the game).
+    flushRelease();
     active = on;
-    // Keys pressed while the window was left never send their releases here.
-    altDown_ = altHeld_ = altSent_ = false;
-    swallowedKey_ = 0;
+    altHeld_ = false;
+    downCount_ = 0;
     if (on)
         device->focusInEvent();
     else

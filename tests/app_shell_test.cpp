@@ -12,6 +12,7 @@
 #include "app/replay.h"
 #include "platform/host.h"
 #include "support/runner.h"
+#include "ui/ui.h"
 
 namespace {
 
@@ -131,12 +132,18 @@ TEST(Widget, AltEnterBelongsToTheWindowAndF11StaysThePause) {
     };
     altEnter();
     EXPECT_TRUE(gameState == STATE_TITLE && host->isFullScreen());
-    runner.pressKey(Qt::Key_Alt);  // alone, Alt is a key like any other
+    runner.pressKey(Qt::Key_Alt);  // alone, Alt is a key like any other: it acts
+    runner.frames(1);              // on its release, which the next frame hands on
     EXPECT_EQ(gameState, STATE_MENU);
     runner.pressKey(Qt::Key_Space);
     altEnter();
     EXPECT_TRUE(gameState == STATE_PLAYING && !host->isFullScreen());
     runner.pressKey(Qt::Key_F11);
+    EXPECT_EQ(gameState, STATE_PAUSED);
+    // Bound to a control, Alt acts the moment it goes down on every screen.
+    runner.penPress(200, 300);  // quit: the ship is lost
+    keyBindings.pause = 0x1023;
+    runner.keyDown(Qt::Key_Alt);
     EXPECT_EQ(gameState, STATE_PAUSED);
 }
 

@@ -68,7 +68,7 @@ void randomEvent(HeadlessRunner& r) {
         const int key = oddKey();
         chance(2) ? r.keyDown(key, chance(4)) : r.keyUp(key);
     } else if (kind < 60) {
-        const KeyEvent e{int(next()), chance(5)}; // any int, negative ones too
+        const KeyEvent e{int(next())}; // any int, negative ones too
         chance(2) ? theWidget->keyPressEvent(e) : theWidget->keyReleaseEvent(e);
     } else if (kind < 90) {
         const int x = below(260) - 10, y = below(340) - 10; // now and then off the screen
