@@ -65,5 +65,5 @@ bool effectFileUsable(const char* path);
 
 bool initAudio();
 void startMusic();
-void playEffect(int effect, bool loop);
+void playEffect(int effect);  // once; no effect is ever looped
 void shutdownAudio();
