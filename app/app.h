@@ -31,7 +31,7 @@ public:
 
     void enterFullScreen();
     void pollPad();                 // one reading of the pad, before a frame
-    [[noreturn]] void fatalError(const char* text);
+    void fatalError(const char* text);
 
     bool suspended = true;          // no frames run
     bool fullScreenDone = false;    // already made full screen
@@ -65,7 +65,7 @@ int corvusMain(int argc, char** argv);       // the whole program; main() calls 
 bool initApplication();
 void runFrame();
 void composeFrame();                         // runFrame's composing step alone (benchmarks)
-void setupResources();
+bool setupResources();                       // false after a fatal failure
 void shutdown();
 
 // The command line, read before anything of the platform exists. PLAY and
@@ -95,10 +95,11 @@ void seamFrameBegin();                       // the frame driver's steps, in ord
 void seamFrameEvents();                      // lets pending window events in
 void seamFrameEnd();
 
-// Parts of setupResources that tests and tools use on their own.
-void allocateBuffers();                      // the eleven pixel arrays and nine records
-bool loadAllPictures();                      // false after the first fatal failure (tests)
-void createSprites();                        // every Sprite of the game, placed
+// Parts of setupResources that tests and tools use on their own; each stops
+// at its first fatal failure and returns false.
+bool allocateBuffers();                      // the eleven pixel arrays and nine records
+bool loadAllPictures();
+bool createSprites();                        // every Sprite of the game, placed
 void buildDirectionTables();
 class Sprite;
 // Every sprite of the game, in one fixed order, into `out` (at most
@@ -110,7 +111,10 @@ int listSprites(Sprite** out, int capacity);
 void presentFrame(uint8_t* fb, int orientation);
 
 // A set-up failure: the box with `text`; when the failure is about one file,
-// `file` is then named on standard error. fatalError ends the program.
-[[noreturn]] void fatalError(const char* text, const char* file = nullptr);
+// `file` is then named on standard error. Then the program is asked to end
+// (exitGame); the set-up stops, and no frame runs.
+void fatalError(const char* text, const char* file = nullptr);
 void showErrorMessage(const char* text, const char* file = nullptr);
-[[noreturn]] void exitGame(GameWidget* widget);
+// Leaves full screen and ends the event loop; the entry function's teardown
+// follows, as on every other way out.
+void exitGame(GameWidget* widget);

@@ -1,6 +1,5 @@
 // Error boxes and the one way the game ends itself.
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/app.h"
 
@@ -16,6 +15,7 @@ void nameFile(const char* file) {
 }
 } // namespace
 
+// After the box the program is asked to end; the caller stops its set-up.
 void fatalError(const char* text, const char* file) {
     messageBoxCritical(theWidget, FATAL_TITLE, text);
     nameFile(file);
@@ -33,9 +33,12 @@ void showErrorMessage(const char* text, const char* file) {
     nameFile(file);
 }
 
+// The event loop ends (after the current frame, or at once when it has not
+// started), and the program ends the way every end goes: the entry function
+// runs the teardown (music and sound device closed, everything freed) and
+// returns status 0.
 void exitGame(GameWidget* widget) {
-    // Nothing is saved or freed: the process takes its memory with it.
     if (widget)
         widget->showNormal();
-    std::exit(0);
+    PlatformApplication::quit();
 }

@@ -112,6 +112,9 @@ void sheetSize(Sheet s, int& w, int& h) {
     }
 }
 
+// Set when a Sprite could not be created: the rest are then skipped.
+bool spriteFailed = false;
+
 // Empties `slot`, creates a fresh Sprite there and sets it up. An object left
 // from an earlier set-up in the same process is deleted first, so repeated
 // set-ups (tests, tools) do not leak.
@@ -120,9 +123,14 @@ Sprite* makeSprite(Sprite*& slot, const char* message, Sheet sheet, int row, int
                    float x = 0.0f, float y = 0.0f) {
     delete slot;
     slot = nullptr;
+    if (spriteFailed)
+        return nullptr;
     slot = new (std::nothrow) Sprite();
-    if (!slot)
+    if (!slot) {
+        spriteFailed = true;
         fatalError(message);
+        return nullptr;
+    }
     int sw = 0, sh = 0;
     sheetSize(sheet, sw, sh);
     slot->setup(sw, sh, row, w, h, frames);
@@ -207,15 +215,18 @@ int listSprites(Sprite** out, int capacity) {
     return n;
 }
 
-void allocateBuffers() {
+bool allocateBuffers() {
     // The arrays are zeroed so that a picture that failed to load shows black.
     // An allocation failure here is reported like the other set-up failures.
     for (const PixelArray& a : PIXEL_ARRAYS) {
         delete[] *a.slot;
         *a.slot = new (std::nothrow) uint16_t[a.pixels]();
-        if (!*a.slot)
+        if (!*a.slot) {
             fatalError(MSG_MEMORY);
+            return false;
+        }
     }
+    return true;
 }
 
 bool loadAllPictures() {
@@ -223,8 +234,10 @@ bool loadAllPictures() {
         delete *p.record;
         *p.record = nullptr;
         *p.record = new (std::nothrow) Picture{0, 0};
-        if (!*p.record)
+        if (!*p.record) {
             fatalError(p.recordMessage ? p.recordMessage : MSG_MEMORY);
+            return false;
+        }
         const char* path = picturePaths[p.file];
         if (!loadPicture(*p.record, path, p.width, p.height, *p.pixels)) {
             if (!p.fatal) {
@@ -232,12 +245,14 @@ bool loadAllPictures() {
                 continue;
             }
             fatalError(p.loadMessage, path);
+            return false;
         }
     }
     return true;
 }
 
-void createSprites() {
+bool createSprites() {
+    spriteFailed = false;
     for (int i = 0; i < SHIP_HEADINGS; ++i)
         makeSprite(shipSprites[i], "3. failure to assign memory", ROCKS, 4 + i, 32, 32, 6, 50);
     makeSprite(bonusCarrier, "4. failure to assign memory", TEXT, 8, 32, 32, 10);
@@ -268,7 +283,8 @@ void createSprites() {
                260.0f);
     makeSprite(livesDigit, "14. failure to assign memory", TEXT, 1, 8, 16, 10, 0, 0, 232.0f,
                0.0f);
-    livesDigit->setFrame(lives);
+    if (livesDigit)
+        livesDigit->setFrame(lives);
     makeSprite(livesIcon, "15. failure to assign memory", ROCKS, 4, 32, 32, 1, 0, 0, 207.0f,
                3.0f);
     makeSprite(shipExplosion, "16. failure to assign memory", BY64, 3, 64, 64, 6, 60,
@@ -296,6 +312,7 @@ void createSprites() {
     }
     for (auto& s : smallRocks)
         makeSprite(s, "24. failure to assign memory", ROCKS, 6, 16, 16, 2);
+    return !spriteFailed;
 }
 
 void buildDirectionTables() {
@@ -315,9 +332,9 @@ void buildDirectionTables() {
     }
 }
 
-void setupResources() {
-    allocateBuffers();
-    loadAllPictures();
+bool setupResources() {
+    if (!allocateBuffers() || !loadAllPictures())
+        return false;
 
     // A fixed seed would give every run the same rocks and carriers, so the
     // generator is seeded from a value that changes between runs; the game
@@ -327,7 +344,8 @@ void setupResources() {
                                         : freshSeed() + uint32_t(clockStart);
     seedWorldRandom(startSeed);
 
-    createSprites();
+    if (!createSprites())
+        return false;
 
     rocksLeft = ROCKS_PER_LEVEL;
     gameState = STATE_TITLE;
@@ -342,6 +360,7 @@ void setupResources() {
     padReader = openPad() ? readPad : nullptr;
 
     buildDirectionTables();
+    return true;
 }
 
 void shutdown() {

@@ -35,7 +35,8 @@ GameWidget::~GameWidget() {
 
 bool GameWidget::start() {
     PlatformApplication::showMainWidget(this, false);
-    setupResources();
+    if (!setupResources())
+        return false;
     startTimer(FRAME_PERIOD);
     return true;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "audio/joystick.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ void quietAlsaReports(bool quiet) {
 
 bool initAudio() {
     audioOpen = false;
+    askForControllerLayout();  // before SDL's threads start
     quietAlsaReports(true);
     if (SDL_Init(AUDIO_INIT_FLAGS) != -1) {
         if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) !=
@@ -131,17 +133,16 @@ void startMusic() {
     if (audioOpen && music) Mix_PlayMusic(music, -1);
 }
 
-// The effect goes to the first free channel; the channel (or -1 when none was
-// free or the sample is missing) is kept for the pause code. Silent play
-// records channel 0.
-void playEffect(int effect, bool loop) {
+// The effect plays once, on the first free channel; the channel (or -1 when
+// none was free or the sample is missing) is kept for the pause code. Silent
+// play records channel 0.
+void playEffect(int effect) {
     if (!audioOpen) {
         effectChannels[effect] = 0;
         return;
     }
     Mix_Chunk* chunk = effectChunks[effect];
-    effectChannels[effect] =
-        chunk ? Mix_PlayChannelTimed(ALL_CHANNELS, chunk, loop ? -1 : 0, -1) : -1;
+    effectChannels[effect] = chunk ? Mix_PlayChannelTimed(ALL_CHANNELS, chunk, 0, -1) : -1;
 }
 
 // After shutdown the device counts as closed and every pointer is cleared, so

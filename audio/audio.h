@@ -80,5 +80,5 @@ Mix_Chunk* loadEffectFile(const char* path);
 
 bool initAudio();
 void startMusic();
-void playEffect(int effect, bool loop);
+void playEffect(int effect);  // once; no effect is ever looped
 void shutdownAudio();

@@ -17,10 +17,13 @@ const char* const CONTROLLER_SWITCH = "SDL12COMPAT_USE_GAME_CONTROLLERS";
 
 } // namespace
 
+void askForControllerLayout() {
+    setenv(CONTROLLER_SWITCH, "1", 0);  // a player's own choice stays
+}
+
 bool openPad() {
     if (pad)
         return true;
-    setenv(CONTROLLER_SWITCH, "1", 0);  // a player's own choice stays
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
         return false;
     if (SDL_NumJoysticks() > 0)

@@ -32,6 +32,12 @@ struct PadState {
 // scripted pad. False when there is no pad to read.
 using PadReader = bool (*)(PadState& state);
 
+// Asks SDL 1.2 over SDL 2 for the controller database's one button layout
+// (SDL12COMPAT_USE_GAME_CONTROLLERS=1) unless the player chose otherwise.
+// It changes the environment, which is safe only while no other thread runs:
+// the audio start-up calls it before SDL_Init starts SDL's threads.
+void askForControllerLayout();
+
 bool openPad();                 // the first joystick found; false when there is none
 bool readPad(PadState& state);  // the opened pad now; false when none is open
 void closePad();

@@ -67,6 +67,7 @@ bool spritesOverlap(const Sprite* a, const Sprite* b, int32_t marginA, int32_t m
 
 void detectCollisions() {
     if (gameState == STATE_SHIP_LOST || gameState == STATE_GAME_OVER) return;
+    const GameState passBegan = gameState;
     shipGone = false;
 
     for (int i = 0; i < BIG_ROCKS; ++i) {
@@ -92,7 +93,7 @@ void detectCollisions() {
     if (bonusCarrier->active) {
         // Ramming the carrier destroys it without points and costs the ship.
         if (shipMeets(bonusCarrier, SHIP_MARGIN, CARRIER_MARGIN)) {
-            playEffect(EFFECT_CARRIER_RAMMED, false);
+            playEffect(EFFECT_CARRIER_RAMMED);
             bonusCarrier->active = false;
             carrierExplosion->active = true;
             carrierExplosion->x = bonusCarrier->x - EXPLOSION_OFFSET;
@@ -110,12 +111,13 @@ void detectCollisions() {
     }
 
     if (bossShip->active) {
-        if (shipMeets(bossShip, SHIP_MARGIN, BOSS_MARGIN_VS_SHIP)) {
-            shipExplosion->x = ship()->x - EXPLOSION_OFFSET;
-            shipExplosion->y = ship()->y - EXPLOSION_OFFSET;
-            loseShip();
-        }
+        if (shipMeets(bossShip, SHIP_MARGIN, BOSS_MARGIN_VS_SHIP)) loseShip();
         shotsAgainst(bossShip, BOSS_MARGIN_VS_SHOT, [](int j) { bossHit(j); });
     }
 
+    // A ship lost in the pass that takes the level's last target comes back on
+    // the next level; one lost later, during the level-end pause, replays the
+    // level it has just cleared.
+    if (shipGone)
+        respawnOnNextLevel = passBegan == STATE_PLAYING && rocksLeft == 0 && !boss.bossAlive;
 }

@@ -136,6 +136,7 @@ extern float smallRockSpeed;       // pixels per frame
 extern float sceneryDriftSpeed;    // pixels per frame
 
 extern int32_t respawnDelay;       // frames left in STATE_SHIP_LOST
+extern bool respawnOnNextLevel;    // the pass that lost the ship took the last target too
 extern int32_t gameOverTimer;      // frames left in STATE_GAME_OVER (falls by 2)
 extern int32_t levelEndTimer;      // frames left in STATE_LEVEL_CLEARED
 extern int32_t highScoreMessageTimer;  // frames the high-score message stays up

@@ -67,6 +67,7 @@ float smallRockSpeed = 0.0f;        // pixels per frame
 float sceneryDriftSpeed = 0.0f;     // pixels per frame
 
 int32_t respawnDelay = 0;           // frames
+bool respawnOnNextLevel = false;
 int32_t gameOverTimer = 0;          // frames
 int32_t levelEndTimer = 0;          // frames
 int32_t highScoreMessageTimer = 0;  // frames

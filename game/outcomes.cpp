@@ -44,7 +44,7 @@ void startAt(Sprite* s, float x, float y, float vx, float vy) {
 
 // A loss is never undone: when the pass that takes the last target has lost
 // the ship too (in either order), the game stays in the loss, and the ship
-// comes back on the next level (see updateGame) or the game ends.
+// comes back on the next level (see detectCollisions) or the game ends.
 void levelCleared() {
     if (gameState == STATE_SHIP_LOST) return;
     gameState = STATE_LEVEL_CLEARED;
@@ -56,7 +56,7 @@ void bigRockHit(int32_t i, int32_t j) {
     awardPoints(POINTS_BIG_ROCK);
     Sprite* big = bigRocks[i];
     startAt(bigRockExplosions[i], big->x, big->y, big->vx, big->vy);
-    playEffect(EFFECT_BIG_ROCK, false);
+    playEffect(EFFECT_BIG_ROCK);
     big->active = false;
     Sprite* left = mediumRocks[i];
     Sprite* right = mediumRocks[i + BIG_ROCKS];
@@ -78,7 +78,7 @@ void mediumRockHit(int32_t i, int32_t j) {
     first->active = true;
     startAt(mediumRockExplosions[i], medium->x - BLAST_OFFSET, medium->y - BLAST_OFFSET,
             medium->vx, medium->vy);
-    playEffect(EFFECT_MEDIUM_ROCK, false);
+    playEffect(EFFECT_MEDIUM_ROCK);
     second->active = true;
     first->x = second->x = medium->x + SMALL_PIECE_OFFSET;
     first->y = second->y = medium->y + SMALL_PIECE_OFFSET;
@@ -88,7 +88,7 @@ void smallRockHit(int32_t i, int32_t j) {
     useShot(j);
     awardPoints(POINTS_SMALL_ROCK);
     smallRocks[i]->active = false;
-    playEffect(EFFECT_SMALL_ROCK, false);
+    playEffect(EFFECT_SMALL_ROCK);
     --rocksLeft;
     // A boss that has arrived must be destroyed too; one still to come does not count.
     if (rocksLeft == 0 && !boss.bossAlive) levelCleared();
@@ -98,7 +98,7 @@ void carrierHit(int32_t j) {
     shotSprites[j]->active = false;  // even a piercing shot stops here
     awardPoints(POINTS_CARRIER);
     bonusCarrier->active = false;
-    playEffect(EFFECT_CARRIER_HIT, false);
+    playEffect(EFFECT_CARRIER_HIT);
     startAt(carrierExplosion, bonusCarrier->x - BLAST_OFFSET, bonusCarrier->y - BLAST_OFFSET,
             bonusCarrier->vx, bonusCarrier->vy);
 
@@ -118,7 +118,7 @@ void carrierHit(int32_t j) {
 void bossHit(int32_t j) {
     useShot(j);
     if (boss.bossHitPoints > 0) {
-        playEffect(EFFECT_BOSS_HIT, false);
+        playEffect(EFFECT_BOSS_HIT);
         startAt(bossHitFlash, bossShip->x + BOSS_FLASH_OFFSET, bossShip->y + BOSS_FLASH_OFFSET,
                 bossShip->vx, bossShip->vy);
         --boss.bossHitPoints;
@@ -128,7 +128,7 @@ void bossHit(int32_t j) {
     boss.bossAlive = false;
     startAt(bossExplosion, bossShip->x, bossShip->y, bossShip->vx, bossShip->vy);
     awardPoints(POINTS_BOSS);
-    playEffect(EFFECT_BOSS_DESTROYED, false);
+    playEffect(EFFECT_BOSS_DESTROYED);
     if (rocksLeft == 0) levelCleared();
 }
 
@@ -138,7 +138,7 @@ void shipLost() {
     gameState = STATE_SHIP_LOST;
     --lives;
     respawnDelay = gameAbandoned ? 0 : RESPAWN_FRAMES;
-    playEffect(EFFECT_SHIP_LOST, false);
+    playEffect(EFFECT_SHIP_LOST);
     startAt(shipExplosion, ship->x - BLAST_OFFSET, ship->y - BLAST_OFFSET, ship->vx, ship->vy);
 
     shipDirection = 0;

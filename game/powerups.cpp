@@ -163,7 +163,7 @@ void updatePowerUps() {
         e.animForward = true;
         bonusCarrier->active = true;
         carrierFlying = true;
-        playEffect(EFFECT_CARRIER_ARRIVES, false);
+        playEffect(EFFECT_CARRIER_ARRIVES);
     }
 
     // Boss arrival. The warp holds its arrival frame for several game frames.
@@ -185,7 +185,7 @@ void updatePowerUps() {
         }
     } else if (levelFrames > boss.bossAppearTime) {
         bossWarp->active = true;
-        playEffect(EFFECT_BOSS_WARP, false);
+        playEffect(EFFECT_BOSS_WARP);
         boss.bossAppearTime = NEVER;
     }
 
@@ -197,7 +197,7 @@ void updatePowerUps() {
         bossShot->vx = boss.bossShotVx[k];
         bossShot->vy = boss.bossShotVy[k];
         bossShot->active = true;
-        playEffect(EFFECT_BOSS_FIRE, false);
+        playEffect(EFFECT_BOSS_FIRE);
         boss.bossShotIndex = k >= BOSS_PATTERN - 1 ? 0 : k + 1;
         boss.bossShotTravel = 0;
         boss.bossNextShotTime += boss.bossShotInterval;

@@ -45,7 +45,7 @@ void updateShieldBar() {
     }
 
     if (shieldEnergy < SHIELD_LOW && !lowShieldWarned) {
-        playEffect(EFFECT_SHIELD_LOW, false);
+        playEffect(EFFECT_SHIELD_LOW);
         lowShieldWarned = true;
     }
     // Only a recharge that overshoots re-arms the warning and flashes the bar.

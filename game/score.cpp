@@ -41,7 +41,7 @@ void awardPoints(int32_t points) {
         levelLabel->active = false;
         levelDigits[0]->active = false;
         levelDigits[1]->active = false;
-        playEffect(EFFECT_HIGH_SCORE, false);
+        playEffect(EFFECT_HIGH_SCORE);
     }
 }
 

@@ -35,11 +35,9 @@ void updateGame() {
         if (respawnDelay != 0) {
             --respawnDelay;
         } else if (lives >= 0) {
-            // The level is played again from scratch, unless it was already
-            // won when the ship went (the last target fell in the same pass or
-            // the loss came during the level-end pause): then the ship comes
-            // back on the next level.
-            if (rocksLeft == 0 && !boss.bossAlive) ++level;
+            // The level is played again from scratch, unless the pass that
+            // lost the ship also took the level's last target.
+            if (respawnOnNextLevel) ++level;
             setupLevel();
         } else {
             enterGameOver();

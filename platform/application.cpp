@@ -143,13 +143,18 @@ int PlatformApplication::exec() {
     return QApplication::exec();
 }
 
+void PlatformApplication::quit() {
+    quitRequested = true;
+    QCoreApplication::quit();
+}
+
+bool PlatformApplication::quitting() {
+    return quitRequested;
+}
+
 void PlatformApplication::processEvents() {
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
-}
-
-void PlatformApplication::quit() {
-    QCoreApplication::quit();
 }
 
 // On the device the main widget is shown maximised on the whole screen; the

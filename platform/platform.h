@@ -50,6 +50,9 @@ class DeviceWidget {
 public:
     DeviceWidget(const char* name, int flags);
     virtual ~DeviceWidget();
+    // Owns its host window: a copy would delete it twice.
+    DeviceWidget(const DeviceWidget&) = delete;
+    DeviceWidget& operator=(const DeviceWidget&) = delete;
 
     // Event virtuals, called on the GUI thread by the host window, the timer
     // or the test driver.
@@ -105,8 +108,12 @@ public:
     PlatformApplication(int& argc, char** argv);
     ~PlatformApplication();
     int exec();                            // runs the event loop until quit
+    // Ends the event loop: exec() returns once the current event is handled,
+    // or at once if the loop has not started yet. quitting() tells whether
+    // that has been asked for (a quit signal asks it too).
+    static void quit();
+    static bool quitting();
     static void processEvents();           // delivers pending events now
-    static void quit();                    // ends exec() once control returns to the event loop
     static void showMainWidget(DeviceWidget* w, bool noMaximize);
     static void grabKeyboard();            // a desktop has no hardware keys: records the request only
     static int keyboardGrabs();            // how many grab requests were made (tests)

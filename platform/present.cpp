@@ -170,8 +170,8 @@ void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect&
 // rectangle, drawn without smoothing.
 void DeviceWidget::Host::paintEvent(QPaintEvent* e) {
     QPainter p(this);
-    QPaintDevice* device = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
-    QImage* image = device && device->devType() == QInternal::Image ? static_cast<QImage*>(device)
+    QPaintDevice* target = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
+    QImage* image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target)
                                                                      : nullptr;
     const QTransform t = p.deviceTransform();
     const bool direct = image && image->depth() == 32 && image->devicePixelRatio() == 1.0 &&

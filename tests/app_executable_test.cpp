@@ -15,6 +15,7 @@
 #include <string>
 #include <tuple>
 
+#include "audio/audio.h"
 #include "support/runner.h"
 
 namespace {
@@ -78,10 +79,13 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
     }
 }
 
-// Runs the real entry function with the real timer and lets the platform end
-// the event loop once the title has reached the screen (or after ten seconds,
-// however busy the machine); the teardown must then leave nothing behind.
-void runUntilTerminated(const std::string& root) {
+// Runs the real entry function with the real timer and, once the title has
+// reached the screen, asks it to end: by a termination request, as when the
+// desktop session ends, or through the exit screen (a key to the menu, then
+// Escape). Either way the teardown must leave nothing behind, the sound device
+// closed, and the entry function return 0 (within ten seconds, however busy
+// the machine).
+void runUntilEnded(const std::string& root, bool signal) {
     setenv("QPEDIR", root.c_str(), 1);
     setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
     static int argc = 1;
@@ -97,21 +101,32 @@ void runUntilTerminated(const std::string& root) {
         waited += 20;
         if (waited > 10000)
             _exit(1);  // never shown, or the request went unanswered
-        if (titleShown() && !requested)
-            requested = raise(SIGTERM) == 0;  // as when the desktop session ends; once
+        if (!titleShown() || requested)
+            return;  // asked once
+        requested = true;
+        if (signal) {
+            raise(SIGTERM);
+        } else {
+            for (int key : {0x20, 0x01000000}) {
+                testdriver::sendKey(key, true);
+                testdriver::sendKey(key, false);
+            }
+        }
     });
     poll.start(20);
     const int rc = corvusMain(argc, argv);
-    const bool tornDown =
-        !theWidget && !backBuffer && !titlePicture && !shipSprites[0] && !smallRocks[11];
-    // The frames ran on the real timer and reached the screen.
-    const bool shown = titleShown();
-    // The test's Qt application outlives the entry function's own.
-    _exit(rc == 0 && tornDown && shown && QCoreApplication::instance() ? 42 : 1);
+    const bool tornDown = !theWidget && !backBuffer && !titlePicture && !shipSprites[0] &&
+                          !smallRocks[11] && !audioOpen;
+    // The frames ran on the real timer and reached the screen (the request
+    // came once the title was shown); the test's Qt application outlives the
+    // entry function's own.
+    _exit(rc == 0 && tornDown && requested && QCoreApplication::instance() ? 42 : 1);
 }
 
-TEST(Executable, TerminationRequestRunsTheTeardownAndReturnsZero) {
-    EXPECT_EXIT(runUntilTerminated(makeTestDataRoot()), ::testing::ExitedWithCode(42), "");
+TEST(Executable, TerminationRequestOrExitScreenRunsTheTeardownAndReturnsZero) {
+    for (bool signal : {true, false})
+        EXPECT_EXIT(runUntilEnded(makeTestDataRoot(), signal), ::testing::ExitedWithCode(42), "")
+            << (signal ? "termination request" : "exit screen");
 }
 
 // A request during the start (while the background, a pipe with no writer,

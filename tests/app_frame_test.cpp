@@ -112,24 +112,21 @@ TEST(FrameDriverRotation, TurnedDisplayGetsTheTurnedFrame) {
     unsetenv("QWS_DISPLAY");
 }
 
-// The exit screen: settings written on its frames, and the process ends with
-// status 0 while composing the 101st of them, neither sooner nor later.
-int exitFrames = 0;  // exit-screen frames begun
-
+// The exit screen: settings written on its frames, and the end of the program
+// asked for while composing the 101st of them, neither sooner nor later.
 void runExitScreen() {
     HeadlessRunner runner;
-    std::atexit([] { if (exitFrames != 101) _exit(4); });
     gameState = STATE_EXITING;
-    exitFrames = 1;
     runner.frames(1);
     if (runner.screenPixel(FREE_X, 300) != dimmed(6) ||
         runner.screenPixel(FREE_X, 150) != picture(7) ||
         runner.screenPixel(FREE_X, 30) != picture(4) ||
         readTextFile(Config::userDirectory() + "corvusraiders.conf").empty())
         _exit(3);
-    while (++exitFrames < 300)
+    int frames = 1;
+    for (; !PlatformApplication::quitting() && frames < 300; ++frames)
         runner.frames(1);
-    _exit(5); // still running: the countdown did not end the process
+    _exit(frames == 101 ? 0 : 4);
 }
 
 TEST(ExitScreen, EndsAfterOneHundredAndOneFrames) {

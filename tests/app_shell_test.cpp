@@ -2,6 +2,8 @@
 // the game widget's focus and size, the command line, and the game clock.
 #include <gtest/gtest.h>
 
+#include <SDL_mixer.h>
+
 #include <ctime>
 #include <cstring>
 #include <filesystem>
@@ -36,7 +38,12 @@ TEST(Resources, AMissingPictureAfterTheTitleEndsTheProgramWithItsMessage) {
     // The exit screen's picture, reported under the title's name.
     const std::string data = makeTestDataRoot();
     std::filesystem::remove(data + "lib/corvusraiders_demo/pp7");
-    EXPECT_EXIT({ HeadlessRunner runner(data); _exit(9); }, ::testing::ExitedWithCode(0),
+    // No sprite is made after it, and the program is asked to end.
+    const auto setUp = [&data] {
+        HeadlessRunner runner(data);
+        _exit(PlatformApplication::quitting() && !shipSprites[0] ? 0 : 9);
+    };
+    EXPECT_EXIT(setUp(), ::testing::ExitedWithCode(0),
                 "Fatal Error: Error loading title image\nCould not read .*/pp7\n$");
 }
 
@@ -46,6 +53,9 @@ bool readScriptedPad(PadState& state) { return state = scriptedPad, true; }
 TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     HeadlessRunner runner;
     padReader = readScriptedPad;
+    scriptedPad.buttons = 1 << 7;  // Start, held since the game started: not a press
+    runner.frames(1);
+    EXPECT_EQ(gameState, STATE_TITLE);
     scriptedPad = PadState();
     GameWidget* w = theWidget;
     w->focusInEvent(); // focused again without losing it
@@ -56,6 +66,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     thrusting = turningLeft = true;
     runner.setFocus(false);
     EXPECT_FALSE(thrusting || turningLeft);
+    EXPECT_TRUE(Mix_PausedMusic());
     const int32_t before = levelFrames;
     scriptedPad.buttons = 1 << 7;  // Start, held from now on
     runner.frames(4);
@@ -67,6 +78,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_EQ(runner.screenPixel(120, 318), 0);
 
     runner.setFocus(true);
+    EXPECT_FALSE(Mix_PausedMusic());
     EXPECT_EQ(w->showFullScreenCalls(), 2);
     EXPECT_TRUE(w->isFullScreen());
     runner.frames(4);
@@ -79,6 +91,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     scriptedPad.buttons = 1 << 7;
     runner.frames(1);
     EXPECT_EQ(gameState, STATE_PAUSED);
+    EXPECT_EQ(w->host()->cursor().shape(), Qt::BlankCursor);  // the pad hides the pointer
 
     w->setFixedSize(100, 100);  // resized by someone else: back to the whole screen
     EXPECT_TRUE(w->width() == 240 && w->height() == 320 && widgetWidth == 240 && w->fullScreenDone);

@@ -99,7 +99,9 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     setMessageBoxHook(recordBox);
     musicVolume = 200;
     musicTrack = 9;
+    unsetenv("SDL12COMPAT_USE_GAME_CONTROLLERS");
     EXPECT_TRUE(initAudio());
+    EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "1");
     setMessageBoxHook(nullptr);
     ASSERT_TRUE(audioOpen);
     EXPECT_TRUE(boxes.empty());
@@ -112,11 +114,11 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     // Track 2 whatever was set, its volume by the rule; a missing module is silent.
     EXPECT_TRUE(musicTrack == 2 && music == nullptr && Mix_VolumeMusic(-1) == 100);
 
-    playEffect(EFFECT_CARRIER_ARRIVES, false); // not loaded
+    playEffect(EFFECT_CARRIER_ARRIVES); // not loaded
     EXPECT_EQ(effectChannels[EFFECT_CARRIER_ARRIVES], -1);
-    playEffect(EFFECT_SHOT, false);
+    playEffect(EFFECT_SHOT);
     const int first = effectChannels[EFFECT_SHOT];
-    playEffect(EFFECT_SHOT, false);
+    playEffect(EFFECT_SHOT);
     EXPECT_TRUE(first >= 0 && effectChannels[EFFECT_SHOT] == first + 1);
     EXPECT_NE(Mix_Playing(first), 0); // the earlier instance keeps playing
 }
@@ -180,6 +182,15 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
     std::filesystem::resize_file(dir + "bad", 44 + 0x7fffff00u);
     EXPECT_EQ(loadEffectFile((dir + "bad").c_str()), nullptr);
     alarm(0);
+
+    // Every effect file damaged one way or another: the game starts silent.
+    for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
+        writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
+    setenv("SDL12COMPAT_USE_GAME_CONTROLLERS", "0", 1);  // the player's choice stays
+    EXPECT_TRUE(initAudio());
+    EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "0");
+    ASSERT_TRUE(audioOpen);
+    EXPECT_EQ(std::count(effectChunks, effectChunks + EFFECT_COUNT, nullptr), EFFECT_COUNT);
 }
 
 // Runs in a fresh process: SDL is told to use a driver that does not exist.
@@ -193,7 +204,7 @@ int runWithoutDevice() {
     if (boxes != warning) return 2;
     for (int n = 0; n < EFFECT_COUNT; ++n) {
         if (effectChunks[n] != nullptr || effectChannels[n] != -1) return 3;
-        playEffect(n, false);
+        playEffect(n);
         if (effectChannels[n] != 0) return 4;
     }
     shutdownAudio();

@@ -1,5 +1,8 @@
 // Contacts and their outcomes: test boxes, tie-breaks, the rock family tree,
 // the carrier and the boss, the lost ship, and the score rules they drive.
+#include <tuple>
+
+#include "game/world.h"
 #include "support/world_fixture.h"
 
 namespace {
@@ -135,11 +138,12 @@ TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLivesAndTheNextFollows) 
 
 TEST_F(Collisions, ALostShipReplaysTheLevelOrGoesOnAndTheLastEndsTheGame) {
     // The ship is lost by a boss shot while rocks remain, or on the last rock:
-    // just before a shot takes it, by a boss shot just after it in the same
-    // pass, or by a boss shot during the level-end pause; with a ship left or
-    // none. A loss is never undone by the level ending.
-    enum When { MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER };
-    for (When when : {MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER}) {
+    // just before a shot takes it, by ramming the carrier just after it in the
+    // same pass or in the level-end pause, or by a boss shot in the next-level
+    // frame after the pause; with a ship left or none, and with power-ups
+    // running. A loss is never undone by the level ending.
+    enum When { MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER, LOSS_NEXT_LEVEL };
+    for (When when : {MID_LEVEL, LOSS_FIRST, LOSS_SAME_PASS, LOSS_LATER, LOSS_NEXT_LEVEL}) {
         for (int32_t left : {1, 0}) {
             SetUp();
             emptyField();
@@ -147,18 +151,31 @@ TEST_F(Collisions, ALostShipReplaysTheLevelOrGoesOnAndTheLastEndsTheGame) {
             lives = left;
             rocksLeft = when == MID_LEVEL ? 5 : 1;
             highScore = 300;  // beaten by the rock
+            driftingScenery->active = true;  // as from level 7 on
             place(ship(), 100.0f, 100.0f);
             const float rock = when == LOSS_FIRST ? 108.0f : 20.0f;
             place(smallRocks[0], rock, rock);
             place(shotSprites[0], rock, rock);
-            if (when == LOSS_LATER) detectCollisions();
-            if (when != LOSS_FIRST) place(bossShot, 108.0f, 108.0f);
+            for (int32_t kind : {POWER_UP_BOUNCING, POWER_UP_SPREAD, POWER_UP_PIERCING})
+                grantPowerUp(kind);
+            if (when >= LOSS_LATER) detectCollisions();
+            if (when == LOSS_NEXT_LEVEL) step(51);
+            if (when >= LOSS_LATER) {
+                EXPECT_EQ(gameState, when == LOSS_LATER ? STATE_LEVEL_CLEARED : STATE_NEXT_LEVEL);
+            }
+            Sprite* killer = when == LOSS_SAME_PASS || when == LOSS_LATER ? bonusCarrier : bossShot;
+            if (when != LOSS_FIRST) place(killer, 108.0f, 108.0f);
+            shipVelocityX = 2.0f, shipVelocityY = -1.0f;
             detectCollisions();
             EXPECT_EQ(gameState, STATE_SHIP_LOST) << when << left;
             EXPECT_EQ(lives, left - 1) << when << left;
-            // After the wait the ship is back, on the next level once the
-            // rocks were gone, or the game is over and only now saves the
-            // beaten best score.
+            if (killer == bonusCarrier) {  // rammed: gone, without points
+                EXPECT_TRUE(!bonusCarrier->active && carrierExplosion->active &&
+                            played(EFFECT_CARRIER_RAMMED) && score == 400);
+            }
+            // After the wait the ship is back, on the next level only when the
+            // pass that lost it took the last rock, or the game is over and
+            // only now saves the beaten best score.
             const std::string settings =
                 std::string(getenv("XDG_CONFIG_HOME")) + "corvusraiders/corvusraiders.conf";
             step(100);
@@ -166,16 +183,28 @@ TEST_F(Collisions, ALostShipReplaysTheLevelOrGoesOnAndTheLastEndsTheGame) {
             EXPECT_EQ(readTextFile(settings), "");
             step();
             EXPECT_EQ(gameState, left ? STATE_PLAYING : STATE_GAME_OVER) << when << left;
-            EXPECT_EQ(level, left && when != MID_LEVEL ? 2 : 1) << when << left;
+            EXPECT_EQ(level, left && (when == LOSS_FIRST || when == LOSS_SAME_PASS) ? 2 : 1)
+                << when << left;
             EXPECT_EQ(ship()->active, left == 1) << when << left;
             EXPECT_EQ(rocksLeft, left ? 12 : when == MID_LEVEL ? 4 : 0) << when << left;
-            if (left) continue;
+            if (left) {  // every attempt starts at rest, shielded, with the plain shot
+                EXPECT_EQ(std::tuple(shipVelocityX, shipVelocityY, shieldsUp && shieldSprite->active,
+                                     piercingShots, spreadShot, shotSlots, shotSpeed, shotRange,
+                                     shotSprites[0]->flags),
+                          std::tuple(0.0f, 0.0f, true, false, false, 1, 6.0f, 160.0f, SPRITE_WRAP));
+                continue;
+            }
             EXPECT_EQ(readTextFile(settings), "[registry]\nhiscore = " + std::to_string(score) + "\n")
                 << when;
+            // The game-over message, and the best score shown is the new one: 0000400.
+            EXPECT_TRUE(messageSprite->active && messageSprite->frame == 0 &&
+                        highScoreDigits[4]->frame == 4);
             step(150);
             EXPECT_EQ(gameState, STATE_GAME_OVER);
             step();
             EXPECT_EQ(gameState, STATE_MENU);
+            for (Sprite* s : {driftingScenery, shipExplosion, bossExplosion, bossWarp, bossShip})
+                EXPECT_FALSE(s->active);  // the next game starts on an empty field
         }
     }
 }
@@ -209,6 +238,7 @@ TEST_F(Collisions, ScoreDigitsExtraShipsAndTheHighScoreNotice) {
     awardPoints(100);
     EXPECT_TRUE(newHighScore);
     EXPECT_TRUE(played(EFFECT_HIGH_SCORE));
+    EXPECT_FALSE(levelLabel->active || levelDigits[0]->active);  // the notice takes its place
     EXPECT_EQ(highScoreMessageTimer, 50);
     awardPoints(400);
     EXPECT_FALSE(played(EFFECT_HIGH_SCORE));

@@ -1,8 +1,13 @@
-// Frame-by-frame behaviour of the world: shot ranges, turning, the shield
-// cycle, the carrier and boss schedules, the drawing order, and that a long
-// run allocates nothing.
+// Frame-by-frame behaviour of the world: shot ranges, turning and drift, the
+// shield cycle, what each level brings, the spans of chance, the carrier and
+// boss schedules, the drawing order, and that a long run allocates nothing.
+#include <algorithm>
 #include <atomic>
+#include <climits>
+#include <cmath>
 #include <new>
+#include <string>
+#include <tuple>
 
 #include "game/world.h"
 #include "support/world_fixture.h"
@@ -43,6 +48,7 @@ TEST_F(Timing, ShotsAndBossShotsFlyTheirRange) {
     emptyField();
     place(shotSprites[0], 0.0f, 20.0f, 6.0f, 0.0f);
     EXPECT_EQ(movesUntilSpent(shotSprites[0]), 27);
+    EXPECT_NE(shotSprites[0]->frame, 0);  // it spins as it flies
 
     // The long range counts the same way across a bounce off the right edge.
     shotRange = 260.0f;
@@ -57,15 +63,65 @@ TEST_F(Timing, ShotsAndBossShotsFlyTheirRange) {
     EXPECT_EQ(movesUntilSpent(bossShot), 26);
 }
 
-TEST_F(Timing, HeldTurnKeyTurnsEveryThirdFrame) {
+TEST_F(Timing, HeldTurnKeyTurnsEveryThirdFrameAndTheShipCoastsSlowingDown) {
     emptyField();
     turningLeft = true;
     turnTimer = 60;  // as a key press leaves it
+    shipVelocityX = 1.5f, shipVelocityY = -1.0f;
+    float x = ship()->x, y = ship()->y;
     for (int heading : {15, 15, 15, 14, 14, 14, 13}) {
         step();
         EXPECT_EQ(shipDirection, heading) << "frame " << levelFrames;
+        x += 1.5f * std::pow(0.995f, float(levelFrames));  // 0.5 % of the speed lost per frame
+        y -= std::pow(0.995f, float(levelFrames));
     }
     EXPECT_TRUE(!shipSprites[0]->active && shipSprites[13]->active);
+    EXPECT_NEAR(ship()->x, x, 1e-4f);
+    EXPECT_NEAR(ship()->y, y, 1e-4f);
+}
+
+TEST_F(Timing, EveryAttemptStartsAfreshWithTheRulesOfItsLevel) {
+    // What a level brings: the boss, its fire, the drifting scenery and, from
+    // level 8, the fast shield drain; how fast the rocks, the carrier, the
+    // boss and the scenery fly. Each attempt starts shielded at full energy,
+    // with no blast left over, whatever the last one left behind.
+    const char* brings[] = {"", "boss ", "boss ", "boss fire ", "boss fire scenery ",
+                            "boss fire scenery "};
+    const auto speed = [](const Sprite* s) { return std::hypot(s->vx, s->vy); };
+    for (int l = 3; l <= 8; ++l) {
+        level = l;
+        shieldsUp = shieldSprite->active = false;
+        shieldEnergy = 0.0f;
+        for (Sprite* s : {mediumRocks[5], smallRocks[11], bigRockExplosions[2], mediumRockExplosions[5]})
+            s->active = true;
+        setupLevel();
+        updateShieldBar();
+        std::string got = boss.bossAppearTime != NEVER ? "boss " : "";
+        got += boss.bossFiring ? "fire " : "";
+        got += driftingScenery->active ? "scenery " : "";
+        EXPECT_EQ(got, brings[l - 3]) << "level " << l;
+        EXPECT_TRUE(shieldsUp && shieldSprite->active) << l;
+        EXPECT_FLOAT_EQ(shieldEnergy, SHIELD_FULL - (l >= 8 ? 2.52f : 1.52f)) << l;
+        EXPECT_NEAR(speed(bigRocks[0]), 0.1f * float(l + 3), 1e-5f) << l;
+        EXPECT_NEAR(speed(mediumRocks[0]), 0.15f * float(l + 3), 1e-5f) << l;
+        EXPECT_NEAR(speed(smallRocks[0]), 0.2f * float(l + 3), 1e-5f) << l;
+        EXPECT_NEAR(bonusCarrier->vx, 0.5f + 0.075f * float(l), 1e-6f) << l;
+        if (l >= 4) {
+            EXPECT_NEAR(std::abs(bossShip->vx), 0.09f * float(l), 1e-6f) << l;
+        }
+        if (l >= 7) {
+            EXPECT_NEAR(speed(driftingScenery), 0.25f, 1e-6f) << l;
+        }
+    }
+    auto active = [](auto& sprites) {
+        return std::any_of(std::begin(sprites), std::end(sprites), [](Sprite* s) { return s->active; });
+    };
+    EXPECT_FALSE(active(bigRockExplosions) || active(mediumRockExplosions) || active(mediumRocks) ||
+                 active(smallRocks));
+    const float x = bigRocks[0]->x, vx = bigRocks[0]->vx;
+    step(3);  // the big rocks fly, turning a frame every frame
+    EXPECT_EQ(bigRocks[0]->frame, 3);
+    EXPECT_NEAR(bigRocks[0]->x, x + 3 * vx, 1e-4f);
 }
 
 TEST_F(Timing, ShieldDrainsRechargesWarnsAndFlashes) {
@@ -102,16 +158,39 @@ TEST_F(Timing, ShieldDrainsRechargesWarnsAndFlashes) {
     }
     EXPECT_FALSE(lowShieldWarned);
     EXPECT_EQ(shieldEnergy, SHIELD_FULL);
+    // The bar: columns 228..230, one row per unit of energy standing on row 307.
+    std::memset(backBuffer, 0, SCREEN_BYTES);
+    updateShieldBar();
+    EXPECT_EQ(std::tuple(pixel(227, 300), pixel(228, 300), pixel(230, 30), pixel(231, 300),
+                         pixel(229, 29), pixel(229, 307), pixel(229, 308)),
+              std::tuple(0, 0xF800, 0xF800, 0, 0, 0xF800, 0));
 }
 
 TEST_F(Timing, NextCarrierIsDueAfterAnEscapeOrAfterThePowerUpItGave) {
     emptyField();
     protect();
-    rocksLeft = 12;  // keep carriers coming although no rock is on the screen
     const int32_t firstDelay = powerUpTable[0].appearDelay;
+    // With three rocks or fewer left no carrier comes.
+    for (int32_t left : {3, 4}) {
+        rocksLeft = left;
+        levelFrames = firstDelay + 1;
+        updatePowerUps();
+        EXPECT_EQ(bonusCarrier->active, left == 4);
+    }
+    bonusCarrier->active = carrierFlying = false;
+    powerUpIndex = -1;
+    levelFrames = 0;
+    rocksLeft = 12;  // keep carriers coming although no rock is on the screen
     while (!bonusCarrier->active) step();
     EXPECT_EQ(levelFrames, firstDelay + 2);  // the update that sees levelFrames pass the delay
-    while (bonusCarrier->active) step();
+    // It rocks between its two images as it flies: each change of image once.
+    std::string images;
+    for (; bonusCarrier->active; step()) {
+        const char image = char('0' + bonusCarrier->frame - powerUpTable[0].iconFrame);
+        if (images.empty() || images.back() != image) images += image;
+    }
+    EXPECT_EQ(images.substr(0, 4), "1010");  // the first step comes with the launch
+    EXPECT_EQ(images.find_first_not_of("01"), std::string::npos) << images;
     EXPECT_EQ(nextCarrierFrame, levelFrames - 1 + firstDelay);  // counted from the escape
 
     // Shot down: the next is due the following entry's delay after the power-up
@@ -121,8 +200,10 @@ TEST_F(Timing, NextCarrierIsDueAfterAnEscapeOrAfterThePowerUpItGave) {
     powerUpTable[1].kind = POWER_UP_FIVE_SHOTS;
     step(100);  // well onto the screen
     place(shotSprites[0], bonusCarrier->x + 10.0f, bonusCarrier->y + 10.0f);
+    powerUpIconBlink = 3;  // as an earlier power-up left it: the blink starts anew
     step();
     ASSERT_TRUE(powerUpRunning);
+    EXPECT_EQ(powerUpIconBlink, 13);
     EXPECT_EQ(score * 10 + shotSlots, 5005);
     EXPECT_EQ(nextCarrierFrame, levelFrames - 1 + 600 + powerUpTable[2].appearDelay);
     shotRange = 260.0f;
@@ -133,12 +214,66 @@ TEST_F(Timing, NextCarrierIsDueAfterAnEscapeOrAfterThePowerUpItGave) {
     EXPECT_TRUE(shotSlots == 1 && shotRange == 160.0f);
 }
 
+TEST_F(Timing, ChanceStaysInsideTheRulesAndReachesBothEnds) {
+    // Over many attempts at level 6, the span of each random choice: carrier
+    // delay, row and kind; the boss's arrival, roaming box, warp point within
+    // it and shot interval. The box, the warp and the shot speed always fit.
+    struct Span {
+        int lo = INT_MAX, hi = INT_MIN;
+        void add(int v) { lo = std::min(lo, v), hi = std::max(hi, v); }
+        std::string text() const { return std::to_string(lo) + ".." + std::to_string(hi) + " "; }
+    } spans[9];
+    bool fits = true;
+    level = 6;
+    for (int n = 0; n < 3000; ++n) {
+        setupPowerUps();
+        setupBoss();
+        for (const PowerUpEntry& e : powerUpTable) {
+            spans[0].add(e.appearDelay), spans[1].add(e.carrierY), spans[2].add(e.kind);
+            fits &= e.iconFrame == (e.kind - 1) * 2;  // the carrier shows its power-up
+        }
+        const int values[] = {boss.bossAppearTime, boss.bossBoxLeft, boss.bossBoxTop,
+                              int(boss.bossStartX) - boss.bossBoxLeft,
+                              int(boss.bossStartY) - boss.bossBoxTop, boss.bossShotInterval};
+        for (int k = 0; k < 6; ++k) spans[3 + k].add(values[k]);
+        fits &= boss.bossBoxRight - boss.bossBoxLeft == 160 &&
+                boss.bossBoxBottom - boss.bossBoxTop == 150 && bossWarp->x == boss.bossStartX &&
+                bossWarp->y == boss.bossStartY;
+        for (int k = 0; k < BOSS_PATTERN; ++k)
+            fits &= std::abs(std::hypot(boss.bossShotVx[k], boss.bossShotVy[k]) - 4.0f) < 1e-5f;
+    }
+    EXPECT_TRUE(fits);
+    std::string seen;
+    for (const Span& s : spans) seen += s.text();
+    EXPECT_EQ(seen, "100..499 50..269 1..5 250..749 0..79 0..169 0..95 0..85 150..199 ");
+}
+
+TEST_F(Timing, TheBossFiresItsPatternInOrderFromItsGunEachAttemptAfresh) {
+    boss.bossShotIndex = 7;  // as the last attempt left it
+    level = 6;
+    setupLevel();
+    emptyField();
+    protect();
+    boss.bossAlive = bossShip->active = true;
+    place(bossShip, 100.0f, 60.0f);
+    for (int k = 0; k < 2; ++k) {
+        bossShot->active = false;
+        levelFrames = boss.bossNextShotTime;
+        updatePowerUps();
+        EXPECT_FALSE(bossShot->active) << "due after, not at, its time";
+        ++levelFrames;
+        updatePowerUps();
+        EXPECT_TRUE(bossShot->active && played(EFFECT_BOSS_FIRE));
+        EXPECT_EQ(std::tuple(bossShot->x, bossShot->y, bossShot->vx, bossShot->vy),
+                  std::tuple(124.0f, 100.0f, boss.bossShotVx[k], boss.bossShotVy[k]));
+    }
+}
+
 // Moves the game clock to `msToWrap` ms before it turns negative, with every
 // animation last stepped now.
 void nearlyWrapped(int64_t msToWrap) {
     clockBase = WorldTest::nowMs - ((int64_t(1) << 31) - msToWrap);
     WorldTest::forEachSprite([](Sprite* s) { s->lastFrameTime = gameClock(); });
-    keyPromptSprite->lastFrameTime = gameClock();
 }
 
 TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSixWhileTheClockWraps) {
@@ -178,19 +313,6 @@ TEST_F(Timing, BossArrivesWhenItsWarpShowsFrameSixWhileTheClockWraps) {
     EXPECT_FALSE(bossShip->active || boss.bossAlive);
 }
 
-TEST_F(Timing, KeysAreRedefinedWhileTheClockWraps) {
-    nearlyWrapped(50);
-    gameState = STATE_PAUSED;
-    startKeyRedefinition();
-    for (int key : {'A', 'B', 'C', 'D', 'E', 'F'}) {
-        nowMs += 20;
-        onKeyPress(key);
-    }
-    EXPECT_EQ(gameState, STATE_PAUSED);
-    EXPECT_EQ(keyBindings.pause, 'F');
-    keyBindings = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
-}
-
 TEST_F(Timing, LaterSpritesCoverEarlierOnes) {
     // Each sheet row gets its own colour, so a pixel tells which image drew it.
     for (int i = 0; i < 200 * 850; ++i) rockSheetPixels[i] = uint16_t(0x2000 + i / 200);
@@ -211,6 +333,23 @@ TEST_F(Timing, LaterSpritesCoverEarlierOnes) {
         drawWorld();
         EXPECT_EQ(pixel(110, 110), layer.seen);
     }
+
+    // The power-up icon blinks, 7 frames shown and 7 hidden; a message shows
+    // while one of its timers runs.
+    std::fill(textSheetPixels, textSheetPixels + 500 * 300, uint16_t(0x1234));
+    bigRocks[0]->active = false;
+    place(powerUpIcon, 0.0f, 290.0f);
+    place(messageSprite, 38.0f, 80.0f);
+    powerUpIconBlink = 14;
+    std::string shown;
+    for (int f = 0; f < 30; ++f) {
+        std::memset(backBuffer, 0, SCREEN_BYTES);
+        gameOverTimer = f == 3;
+        drawWorld();
+        shown += pixel(10, 300) ? '#' : '.';
+        shown += pixel(100, 100) ? "M " : " ";
+    }
+    EXPECT_EQ(shown, "# # # #M # # # . . . . . . . # # # # # # # . . . . . . . # # ");
 }
 
 TEST_F(Timing, ALongBusyRunAllocatesNothing) {

@@ -114,6 +114,9 @@ TEST_F(PictureFiles, Rgb565BitmapsKeepTheirValuesWhicheverWayTheirRowsRun) {
                   (Pixels{0x0020, 0xFFFF, 0x07E0, 0x1234, 0x0001, 0x8000}));
         EXPECT_EQ(err, "");
     }
+    // Narrower than asked for: the rest of each row is 0.
+    EXPECT_EQ(load(bitmap16(rows, false, 40), 4, 2),
+              (Pixels{0x0020, 0xFFFF, 0x07E0, 0, 0x1234, 0x0001, 0x8000, 0}));
     // Another 16-bit layout is widened by the reader and takes the colour rule:
     // white in 5-5-5 becomes 0xFFDF.
     EXPECT_EQ(load(bitmap16({{0x7FFF}}, false, 40, false), 1, 1), Pixels{0xFFDF});

@@ -2,10 +2,12 @@
 // compared in, shields, thrust, single and spread fire, pause and resume, and
 // key redefinition.
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "game/world.h"
 #include "support/world_fixture.h"
 #include "ui/ui.h"
 
@@ -65,7 +67,18 @@ TEST_F(Keys, ThrustAddsOneImpulsePerPressAndIsCutBackPastTheLimit) {
         EXPECT_NEAR(shipVelocityY, -1.5f * float(std::min(i, 10)), 1e-4f) << "press " << i;
         onKeyRelease(KEY_UP);
     }
-    EXPECT_FALSE(thrusting);
+    EXPECT_TRUE(!thrusting && played(EFFECT_THRUST));
+    shipDirection = 4;  // to the right
+    shipVelocityX = shipVelocityY = 0.0f;
+    press(KEY_UP);
+    EXPECT_FLOAT_EQ(shipVelocityX, 1.5f);
+    shipDirection = 0;
+    // A speed of exactly 16 is kept; a little more is cut back to 15.
+    for (auto [before, after] : {std::pair{-14.5f, -16.0f}, {-14.55f, -15.0f}}) {
+        shipVelocityX = 0.0f, shipVelocityY = before;
+        press(KEY_UP);
+        EXPECT_FLOAT_EQ(shipVelocityY, after) << before;
+    }
     EXPECT_EQ(approxLength(-4.0f, 3.0f), 5.125f); // the limit is on this estimate
 }
 
@@ -92,6 +105,29 @@ TEST_F(Keys, FireTakesAFreeSlotAndSpreadNeedsEverySlotFree) {
         EXPECT_EQ(shotSprites[i]->getVx(), float(headingX[(15 + i) % 16]) * shotSpeed) << i;
 }
 
+TEST_F(Keys, EachPowerUpChangesTheShotsUntilItEnds) {
+    // Kind; shots in flight after six presses, the first one's speed (tenths
+    // of a pixel per frame), the range, whether shots bounce or pierce.
+    const std::tuple<int, int, long, float, bool, bool> rows[] = {
+        {POWER_UP_BOUNCING, 1, 60, 260.0f, true, false}, {POWER_UP_SPREAD, 3, 100, 160.0f, false, false},
+        {POWER_UP_FAST, 1, 120, 160.0f, false, false},   {POWER_UP_FIVE_SHOTS, 5, 60, 160.0f, false, false},
+        {POWER_UP_PIERCING, 1, 60, 160.0f, false, true}};
+    for (auto [kind, shots, speed, range, bounce, pierce] : rows) {
+        for (int ended = 0; ended < 2; ++ended) {
+            SetUp();
+            grantPowerUp(kind);
+            if (ended) endPowerUp(kind);
+            for (int i = 0; i < 6; i++) press(KEY_SPACE);
+            const Sprite* shot = shotSprites[0];
+            EXPECT_EQ(std::tuple(activeShots(), std::lround(10 * std::hypot(shot->vx, shot->vy)),
+                                 shotRange, shot->flags == SPRITE_BOUNCE, piercingShots),
+                      ended ? std::tuple(1, 60L, 160.0f, false, false)
+                            : std::tuple(shots, speed, range, bounce, pierce))
+                << kind << (ended ? " ended" : "");
+        }
+    }
+}
+
 TEST_F(Keys, PauseKeyPausesAndAnotherKeyResumesWithoutActing) {
     gameState = STATE_LEVEL_CLEARED;
     press(KEY_F11);
@@ -107,6 +143,12 @@ TEST_F(Keys, PauseKeyPausesAndAnotherKeyResumesWithoutActing) {
     EXPECT_EQ(actions(), "");
     press(KEY_F11);
     EXPECT_EQ(resumeState, STATE_SHIP_LOST);
+
+    // On the exit screen any key cuts the countdown short.
+    gameState = STATE_EXITING;
+    exitCountdown = 100;
+    press('X');
+    EXPECT_EQ(exitCountdown, 1);
 }
 
 TEST_F(Keys, RedefinitionRefusesKeysGivenBeforeAndReturnsToThePauseScreen) {
@@ -132,10 +174,11 @@ TEST_F(Keys, RedefinitionRefusesKeysGivenBeforeAndReturnsToThePauseScreen) {
     press(KEY_F11);  // no longer the pause key: resumes where the game was paused
     EXPECT_EQ(gameState, STATE_SHIP_LOST);
 
-    // A new redefinition forgets the keys of the last one.
+    // A new redefinition asks for the first key again and forgets the keys of the last one.
     startKeyRedefinition();
     press('A');
     EXPECT_FALSE(keyInUseSprite->isActive());
+    EXPECT_EQ(keyPromptSprite->getFrame(), 1);
 }
 
 // A pad reading: buttons by device number, the stick, the hat.
@@ -175,20 +218,26 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     applyPadState(pad(0, 0, 0, 0, db));
     applyPadState(pad(1 << 11, 0, 0, 0, db));
     EXPECT_FLOAT_EQ(shipVelocityY, -3.0f);
+    applyPadState(pad(0, 0, 0, 0, db));
+    applyPadState(pad(1 << 0, 0, 0, 0, db));  // south
+    EXPECT_FLOAT_EQ(shipVelocityY, -4.5f);
     gameState = STATE_TITLE;
     applyPadState(pad(1 << 6, 0, 0, 0, db));
     EXPECT_EQ(gameState, STATE_MENU);
     applyPadState(pad(1 << 4, 0, 0, 0, db));
     EXPECT_EQ(gameState, STATE_EXITING);
 
-    // The redefinition screen takes keys only; a held control stays quiet after it.
+    // The redefinition screen takes keys only; a control held there stays
+    // quiet after it, even when let go (the left key held on the keyboard
+    // keeps turning).
     gameState = STATE_MENU;
     startKeyRedefinition();
-    applyPadState(pad(1 << 2));
+    applyPadState(pad(1 << 2, -20000));
     EXPECT_EQ(keyBindings.left, KEY_LEFT);
     gameState = STATE_PLAYING;
+    turningLeft = true;
     applyPadState(pad(0));
-    EXPECT_EQ(activeShots(), 1);
+    EXPECT_TRUE(activeShots() == 1 && turningLeft);
 }
 
 } // namespace

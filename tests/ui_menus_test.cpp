@@ -95,9 +95,14 @@ TEST_F(Menus, KnobsStandAtHalfTheVolume) {
         std::memset(backBuffer, 0, SCREEN_BYTES);
         sfxVolume = knobs[i].first;
         musicVolume = knobs[(i + 1) % N].first;
+        musicTrack = 9;  // the panel names the one tune there is, and that is saved
         drawOptions();
+        EXPECT_EQ(musicTrack, 2);
         // A one-pixel column over the track between two seven-pixel caps.
         for (auto [c, top] : {std::pair{knobs[i].second, 129}, {knobs[(i + 1) % N].second, 144}}) {
+            // The track: six rows from `top`, starting at column 92.
+            EXPECT_TRUE(px(92, top) && px(92, top + 5) && !px(92, top - 1) && !px(92, top + 6));
+            EXPECT_TRUE(!px(91, top + 2) && px(229, top + 2) && !px(230, top + 2));
             for (int y = top - 3; y <= top + 8; y++)
                 EXPECT_EQ(px(c, y) == KNOB, y >= top - 2 && y <= top + 7) << c << "," << y;
             for (int dx = -4; dx <= 4; dx++) {

@@ -36,8 +36,8 @@ protected:
 };
 
 TEST_F(Mixer, PausingHoldsTheEffectsAndResumingOrQuittingRestoresThem) {
-    playEffect(EFFECT_THRUST, false);
-    playEffect(EFFECT_SMALL_ROCK, false);
+    playEffect(EFFECT_THRUST);
+    playEffect(EFFECT_SMALL_ROCK);
     const int a = effectChannels[EFFECT_THRUST], b = effectChannels[EFFECT_SMALL_ROCK];
     ASSERT_TRUE(a >= 0 && b >= 0);
     auto expectPaused = [&](bool paused, const char* how) {

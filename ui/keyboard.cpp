@@ -33,7 +33,7 @@ bool isPlayState(GameState s) {
 
 // Launches slot i along heading h.
 void launchShot(int i, int h) {
-    playEffect(EFFECT_SHOT, false);
+    playEffect(EFFECT_SHOT);
     Sprite* shot = shotSprites[i];
     shot->setVx(float(headingX[h]) * shotSpeed);
     shot->setVy(float(headingY[h]) * shotSpeed);
@@ -67,7 +67,7 @@ void fire() {
 }
 
 void thrust() {
-    playEffect(EFFECT_THRUST, false);
+    playEffect(EFFECT_THRUST);
     thrusting = true;
     shipVelocityX += float(headingX[shipDirection]) * THRUST_IMPULSE;
     shipVelocityY += float(headingY[shipDirection]) * THRUST_IMPULSE;

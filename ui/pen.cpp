@@ -59,7 +59,7 @@ void quitRunningGame() {
     levelLabel->setActive(false);
     gameState = STATE_SHIP_LOST;
     respawnDelay = 0;
-    playEffect(EFFECT_SHIP_LOST, false);
+    playEffect(EFFECT_SHIP_LOST);
     shipExplosion->setActive(true);
     shipExplosion->setX(ship->getX() - 16.0f);
     shipExplosion->setY(ship->getY() - 16.0f);
@@ -104,7 +104,7 @@ void handleMenuPen(GameState state, int x, int y) {
         // A sample of the shot sound, not started again while the last one
         // still plays, so a drag does not pile copies up.
         if (!audioOpen || !Mix_Playing(effectChannels[EFFECT_SHOT]))
-            playEffect(EFFECT_SHOT, false);
+            playEffect(EFFECT_SHOT);
     }
     if (MUSIC_SLIDER.contains(x, y)) {
         musicVolume = sliderValue(x);

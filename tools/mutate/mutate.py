@@ -383,7 +383,8 @@ def main():
     ap.add_argument("--count", type=int, default=150, help="faults in the sample (default 150)")
     ap.add_argument("--jobs", type=int, default=2, help="parallel build jobs and test programs (default 2)")
     ap.add_argument("--timeout", type=float, default=60, help="seconds one test program may run (default 60)")
-    ap.add_argument("--only", help="instead of a sample, every fault whose description matches this regex")
+    ap.add_argument("--only", help="instead of a sample, every fault whose id and description "
+                    "('ID  FILE:LINE KIND BEFORE  ->  AFTER') match this regex")
     ap.add_argument("--examples", action="store_true", help="run the issue's named example faults")
     ap.add_argument("--list", action="store_true", help="list the faults chosen and stop")
     ap.add_argument("--equivalents", default=None,
@@ -405,7 +406,7 @@ def main():
                 print(f"example not found: {name} ({pattern})", file=sys.stderr)
             chosen += hits[:1]
     elif a.only:
-        chosen = [f for f in faults if re.search(a.only, f.describe())]
+        chosen = [f for f in faults if re.search(a.only, f.uid[:8] + "  " + f.describe())]
     else:
         chosen = sample(faults, a.seed, a.count)
     equivalents = listed_equivalents(a.equivalents or os.path.join(a.repo, "docs", "mutation.md"))
