@@ -184,6 +184,8 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
     alarm(0);
 
     // Every effect file damaged one way or another: the game starts silent.
+    std::filesystem::remove(dir + "fx2");
+    std::filesystem::remove(dir + "missing.xm");
     for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
     setenv("SDL12COMPAT_USE_GAME_CONTROLLERS", "0", 1);  // the player's choice stays

@@ -12,4 +12,4 @@ out=$(PATH="$bin" "$(command -v bash)" "$1" 2>&1)
 status=$?
 echo "$out"
 [ "$status" -eq 3 ] &&
-  echo "$out" | grep -q "^  apt-get update && apt-get install -y build-essential .* lintian$"
+  echo "$out" | grep -q "^  apt-get update && apt-get install -y build-essential .* lintian .*weston$"
