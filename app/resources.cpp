@@ -186,10 +186,6 @@ template <typename F> void forEachSpriteSlot(F f) {
     for (auto& s : smallRocks) f(s);
 }
 
-// Values set by the resource set-up besides the objects.
-constexpr int32_t ROCKS_PER_LEVEL = 12;
-constexpr int32_t FIRST_EXTRA_LIFE = 25000;  // points
-
 // Angles of the direction tables, as doubles: the half and the quarter turn.
 constexpr double HALF_TURN = 3.14159;
 constexpr double QUARTER_TURN = 1.570795;
@@ -347,9 +343,8 @@ bool setupResources() {
     if (!createSprites())
         return false;
 
-    rocksLeft = ROCKS_PER_LEVEL;
-    gameState = STATE_TITLE;
-    nextExtraLifeScore = FIRST_EXTRA_LIFE;
+    // The title screen of a world where no game has begun.
+    resetWorldState(WorldReset::RUN);
 
     initAudio();
     if (audioOpen)

@@ -68,6 +68,10 @@ void clearSlots() {
 } // namespace
 
 bool initApplication() {
+    // Each start is a fresh run: no frame under way, and the game clock
+    // starts again at its next reading.
+    frameInProgress = false;
+    clockBase = 0;
     clearSlots();
 
     Config launch("Kelpworks", Config::User);

@@ -116,7 +116,27 @@ extern Sprite* mediumRockExplosions[MEDIUM_ROCKS];
 extern Sprite* smallRocks[SMALL_ROCKS];
 
 // ---------------------------------------------------------------------------
-// Per game
+// Carried over: each is set where it starts to count and otherwise keeps what
+// the last use left, from one level and one game to the next; back to its
+// start value only with the whole run
+// ---------------------------------------------------------------------------
+extern int32_t respawnDelay;       // frames left in STATE_SHIP_LOST
+extern bool respawnOnNextLevel;    // the pass that lost the ship took the last target too
+extern int32_t gameOverTimer;      // frames left in STATE_GAME_OVER (falls by 2)
+extern int32_t levelEndTimer;      // frames left in STATE_LEVEL_CLEARED
+extern int32_t highScoreMessageTimer;  // frames the high-score message stays up
+extern int32_t previousShipDirection;  // heading before the last turn, -1 after a loss
+extern int32_t turnTimer;          // frames since the last turn step
+extern int32_t shieldFullFlash;    // frames the bar stays yellow after a refill
+extern float sceneryDriftSpeed;    // pixels per frame, set from the scenery's first level
+extern int32_t powerUpEndFrame;    // levelFrames after which the power-up ends
+extern int32_t powerUpIconBlink;   // frames, 14-frame blink cycle of the icon
+// Carrier schedule and boss; every level set-up draws what its level needs.
+extern PowerUpEntry powerUpTable[POWER_UP_ENTRIES];
+extern BossState boss;
+
+// ---------------------------------------------------------------------------
+// Per game: reset by every new game
 // ---------------------------------------------------------------------------
 extern int32_t level;              // 1-based
 extern int32_t lives;              // ships in reserve, -2..9
@@ -124,33 +144,24 @@ extern int32_t score;              // points
 extern int32_t nextExtraLifeScore; // points above which the next ship comes
 extern bool newHighScore;          // score passed highScore in this game
 extern bool gameAbandoned;         // quit from the pause screen
+extern int32_t shipDirection;      // heading 0..15, 0 up, clockwise
+extern float shipVelocityX;        // pixels per frame, kept from one attempt to the next
+extern float shipVelocityY;        // pixels per frame
 
 // ---------------------------------------------------------------------------
-// Per level attempt
+// Per level attempt: reset by every level set-up
 // ---------------------------------------------------------------------------
 extern int32_t levelFrames;        // frames since the attempt started
 extern int32_t rocksLeft;          // small rocks still to destroy
 extern float bigRockSpeed;         // pixels per frame
 extern float mediumRockSpeed;      // pixels per frame
 extern float smallRockSpeed;       // pixels per frame
-extern float sceneryDriftSpeed;    // pixels per frame
-
-extern int32_t respawnDelay;       // frames left in STATE_SHIP_LOST
-extern bool respawnOnNextLevel;    // the pass that lost the ship took the last target too
-extern int32_t gameOverTimer;      // frames left in STATE_GAME_OVER (falls by 2)
-extern int32_t levelEndTimer;      // frames left in STATE_LEVEL_CLEARED
-extern int32_t highScoreMessageTimer;  // frames the high-score message stays up
 extern int32_t levelBannerTimer;   // frames the level caption stays up
 
-// Ship and controls
-extern int32_t shipDirection;      // heading 0..15, 0 up, clockwise
-extern int32_t previousShipDirection;  // heading before the last turn, -1 after a loss
-extern float shipVelocityX;        // pixels per frame
-extern float shipVelocityY;        // pixels per frame
+// Controls
 extern bool turningLeft;           // left-turn key held
 extern bool turningRight;          // right-turn key held
 extern bool thrusting;             // thrust key held
-extern int32_t turnTimer;          // frames since the last turn step
 
 // Shots
 extern float shotDistance[SHOT_SLOTS];  // pixels counted for each shot
@@ -164,25 +175,35 @@ extern bool piercingShots;         // shots survive hits
 extern bool shieldsUp;
 extern float shieldEnergy;         // energy units, full at exactly SHIELD_FULL
 extern bool lowShieldWarned;       // warning sounded since the last refill
-extern int32_t shieldFullFlash;    // frames the bar stays yellow after a refill
 
-// Power-ups and boss
-extern PowerUpEntry powerUpTable[POWER_UP_ENTRIES];
+// Power-ups
 extern int32_t powerUpIndex;       // entry now flying or last flown; -1 after set-up
 extern int32_t nextCarrierFrame;   // levelFrames to pass before the next carrier
 extern bool carrierFlying;
 extern bool powerUpRunning;
-extern int32_t powerUpEndFrame;    // levelFrames after which the power-up ends
-extern int32_t powerUpIconBlink;   // frames, 14-frame blink cycle of the icon
-extern BossState boss;
 
 // ---------------------------------------------------------------------------
 // Operations
 // ---------------------------------------------------------------------------
 void updateGame();                 // one world step, drawn into backBuffer
 
-void newGame();
-void setupLevel();
+// What resetWorldState puts back to its start value; each scope takes in the
+// ones above it.
+enum class WorldReset {
+    LEVEL,  // the per-level-attempt globals, as every level set-up begins
+    GAME,   // and the per-game ones: no game begun (no ships, level 1, score 0)
+    RUN,    // and the carried-over ones, the game state, the state to resume
+            // and the exit countdown: the program's start (the best score,
+            // the tables and the sprites are not touched)
+};
+// The one list of the world's changing globals and their start values. The
+// program starts with WorldReset::RUN done; the level set-up, the new game and
+// the shell's resource set-up call it, and so do tests and tools that need a
+// fresh world.
+void resetWorldState(WorldReset scope);
+
+void newGame();                    // a fresh game at level 1 (the level is set up next)
+void setupLevel();                 // a fresh attempt at `level`
 int32_t randomAngle();             // 0..359 but never 0, 90, 180 or 270
 // Seeds the world's random generator: the C library's additive generator with
 // its default state size, kept apart from the process-wide one, so that a

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int32_t START_LIVES = 3;
-constexpr int32_t EXTRA_LIFE_STEP = 25000;        // points
 constexpr int32_t LEVEL_BANNER_FRAMES = 100;      // frames
 constexpr int32_t ROCK_EDGE_ALLOWANCE = 4;        // pixels kept free at the right and bottom
 constexpr float CARRIER_SPEED_PER_LEVEL = 0.075f; // pixels per frame
@@ -81,10 +80,11 @@ int32_t randomAngle() {
 }
 
 void newGame() {
-    // A new game starts at rest. A lost ship has its velocity zeroed already,
-    // but a game given up from the pause screen leaves the old one behind.
-    shipDirection = 0;
-    shipVelocityX = shipVelocityY = 0.0f;
+    // Every count and flag of a game and of a level starts from its start
+    // value; a game given up from the pause screen leaves its ship moving, so
+    // the ship's speed goes too.
+    resetWorldState(WorldReset::GAME);
+    lives = START_LIVES;
     Sprite* ship = shipSprites[0];
     ship->x = SHIP_START_X;
     ship->y = SHIP_START_Y;
@@ -95,12 +95,6 @@ void newGame() {
         s->flags = SPRITE_WRAP;
     }
     shipSprites[0]->active = true;
-
-    level = 1;
-    lives = START_LIVES;
-    nextExtraLifeScore = EXTRA_LIFE_STEP;
-    score = 0;
-    newHighScore = false;
     updateHighScoreDigits();
 }
 
@@ -108,6 +102,7 @@ void newGame() {
 // set-up runs inside a frame (or a key handler within one), and clearing the
 // flag would only allow a nested frame that nothing needs.
 void setupLevel() {
+    resetWorldState(WorldReset::LEVEL);
     const int32_t right = screenRight();
     const int32_t bottom = screenBottom();
 
@@ -128,22 +123,10 @@ void setupLevel() {
     }
     levelLabel->active = true;
 
-    turningLeft = turningRight = false;
-
-    rocksLeft = 0;
-    shotSlots = SHOT_SLOTS_NORMAL;
-    spreadShot = false;
-    carrierFlying = false;
-    levelFrames = 0;
-    shotRange = SHOT_RANGE_NORMAL;
     gameState = STATE_PLAYING;
 
     setupPowerUps();
-    piercingShots = false;
-    powerUpIndex = -1;
-    powerUpRunning = false;
     for (Sprite* s : shotSprites) s->flags = SPRITE_WRAP;
-    shotSpeed = SHOT_SPEED_NORMAL;
 
     bonusCarrier->active = false;
     bonusCarrier->vy = 0.0f;
@@ -167,8 +150,6 @@ void setupLevel() {
     shieldSprite->y = SHIP_START_Y;
     shieldSprite->vx = shieldSprite->vy = 0.0f;
     shieldsUp = true;
-    shieldEnergy = SHIELD_FULL;
-    lowShieldWarned = false;
     for (Sprite* s : shipSprites) {
         s->active = false;
         s->flags = SPRITE_WRAP;
@@ -179,7 +160,6 @@ void setupLevel() {
 
     for (int i = 0; i < SHOT_SLOTS; ++i) {
         Sprite* s = shotSprites[i];
-        shotDistance[i] = 0.0f;
         s->x = s->y = 0.0f;
         s->vx = s->vy = shotSpeed;
         s->active = false;
@@ -248,7 +228,4 @@ void setupLevel() {
     }
 
     messageSprite->active = false;
-    rocksLeft = SMALL_ROCKS;
-    thrusting = false;
-    gameAbandoned = false;
 }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int32_t EXTRA_LIFE_STEP = 25000;     // points between extra ships
 constexpr int32_t MAX_LIVES = 9;               // the lives display has one digit
 constexpr int32_t HIGH_SCORE_MESSAGE_FRAMES = 50;
 constexpr int32_t MESSAGE_NEW_HIGH_SCORE = 2;  // frame of messageSprite

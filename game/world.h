@@ -23,6 +23,8 @@ constexpr float SHOT_SPEED_NORMAL = 6.0f;    // pixels per frame
 constexpr float SHOT_RANGE_NORMAL = 160.0f;  // pixels
 constexpr int32_t SHOT_SLOTS_NORMAL = 1;
 
+constexpr int32_t EXTRA_LIFE_STEP = 25000;  // points between extra ships, and to the first
+
 // Power-up kinds carried by the bonus carrier.
 constexpr int32_t POWER_UP_BOUNCING = 1;     // long-range shots that bounce
 constexpr int32_t POWER_UP_SPREAD = 2;       // three-way volley

@@ -19,7 +19,6 @@ protected:
         gameState = STATE_MENU;
         resumeState = STATE_LEVEL_CLEARED;
         sfxVolume = musicVolume = 128;
-        exitCountdown = 100;
     }
     static uint16_t px(int x, int y) { return backBuffer[y * SCREEN_WIDTH + x]; }
 };

@@ -40,12 +40,9 @@ HeadlessRunner::HeadlessRunner(const std::string& qpeRoot, uint32_t seed,
     setTimeSource(manualClock);
     testdriver::setManualTimer(true);
 
-    // What an earlier run in this process may have left behind.
-    clockBase = 0;
-    exitCountdown = 100;
-    level = 1;
-    levelFrames = lives = score = 0;
-    frameInProgress = gameAbandoned = turningLeft = turningRight = thrusting = false;
+    // What an earlier run in this process left behind (the shell's own
+    // state goes in initApplication).
+    resetWorldState(WorldReset::RUN);
     randomSeedOverride = seed;
 
     if (!initApplication())

@@ -39,9 +39,7 @@ public:
         forEachSprite([](Sprite* s) { s->active = false; s->frame = 0; s->lastFrameTime = 0; });
         forgetEffects();
         highScore = 35000;
-        gameOverTimer = levelEndTimer = highScoreMessageTimer = respawnDelay = turnTimer = shieldFullFlash = 0;
-        turningLeft = turningRight = thrusting = false;
-        shipVelocityX = shipVelocityY = 0.0f;
+        resetWorldState(WorldReset::RUN);
         newGame();
         setupLevel();
     }
