@@ -1,10 +1,15 @@
 // Application shell: entry, the game widget, the frame driver, resource
 // set-up and teardown, fatal errors and exit.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): app/ may use every other folder and nothing uses
+// app/; it reaches Qt and SDL only through platform/, input/ and audio/.
 #pragma once
 
 #include <cstdint>
 
-#include "audio/joystick.h"
+#include "input/clock.h"
+#include "input/pad.h"
 #include "platform/platform.h"
 
 // The one window of the game. Keys (the host sends no auto-repeats), pen,
@@ -43,14 +48,11 @@ public:
 // Whole run
 // ---------------------------------------------------------------------------
 constexpr int PATH_SIZE = 4096;
-constexpr int TRACK_PATH_SIZE = 4095;
 
 extern GameWidget* theWidget;
 extern char dataDirectory[PATH_SIZE];        // Latin-1, "<qpeDir>lib/corvusraiders_demo"
 extern char picturePaths[10][PATH_SIZE];     // entries 1..9: "<data>/pp1" .. "<data>/pp9"
-extern char trackPaths[3][TRACK_PATH_SIZE];  // all "<data>/tinytune.xm"
 extern bool frameInProgress;                 // runFrame is composing or presenting
-extern int64_t clockBase;                    // ms of the steady clock at the game clock's first use
 extern PadReader padReader;                  // the pad read on each frame tick; null: no pad
 
 // Seed for the random generator: -1 seeds from the time of day (a new game
@@ -94,6 +96,7 @@ void seamReplayInput(const Input& in);       // a recorded input, played back
 void seamFrameBegin();                       // the frame driver's steps, in order
 void seamFrameEvents();                      // lets pending window events in
 void seamFrameEnd();
+int32_t seamClock();                         // the game clock's reader (setClockReader)
 
 // Parts of setupResources that tests and tools use on their own; each stops
 // at its first fatal failure and returns false.

@@ -2,8 +2,6 @@
 // the replay files and their checks, the player that feeds a recorded game
 // back through the seam, and --replay itself (in the window, or verified
 // headless at full speed).
-#include <SDL/SDL_mixer.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -531,10 +529,8 @@ bool playerStart(const ReplayFile& file, std::string& error) {
     player.pos = file.inputsAt;
     player.end = file.inputsEnd;
     readWorldState(world);
-    if (audioOpen) {
-        Mix_VolumeMusic(mixerLevel(musicVolume));
-        Mix_Volume(-1, mixerLevel(sfxVolume));
-    }
+    applyMusicVolume();
+    applyEffectVolume();
     // The back buffer as it was before the game: the menu screen.
     composeFrame();
     player.started = true;

@@ -4,7 +4,6 @@
 // Everything here is made once before the first frame and lives for the whole
 // run; play only switches objects on and off. Set-up failures are fatal (a
 // box, then exit status 0) except the play-field background.
-#include <SDL/SDL_mixer.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -346,11 +345,10 @@ bool setupResources() {
     // The title screen of a world where no game has begun.
     resetWorldState(WorldReset::RUN);
 
+    setUpAudio(dataDirectory, theWidget);
     initAudio();
-    if (audioOpen)
-        Mix_VolumeMusic(mixerLevel(musicVolume));
-    if (audioOpen)
-        Mix_Volume(-1, mixerLevel(sfxVolume));
+    applyMusicVolume();
+    applyEffectVolume();
     // A pad plugged in at start plays too; without one nothing changes.
     padReader = openPad() ? readPad : nullptr;
 

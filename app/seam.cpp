@@ -86,16 +86,10 @@ void seamFrameEnd() {
         recorderFrameEnd();
 }
 
-int32_t gameClock() {
+int32_t seamClock() {
     if (replayMode != ReplayMode::NONE)
         return playerClock();
-    const int64_t now = steadyClockMs();
-    int32_t reading = 0;
-    if (clockBase == 0)
-        clockBase = now;
-    else
-        // Low 32 bits only: the reading wraps after 2^32 ms.
-        reading = int32_t(uint32_t(now) - uint32_t(clockBase));
+    const int32_t reading = steadyGameClock();
     if (recording())
         recorderClock(reading);
     return reading;

@@ -16,9 +16,7 @@
 GameWidget* theWidget = nullptr;
 char dataDirectory[PATH_SIZE] = {};
 char picturePaths[10][PATH_SIZE] = {};
-char trackPaths[3][TRACK_PATH_SIZE] = {};
 bool frameInProgress = false;
-int64_t clockBase = 0;           // ms
 PadReader padReader = nullptr;
 int64_t randomSeedOverride = -1;
 uint32_t startSeed = 0;
@@ -30,7 +28,6 @@ const char* const DATA_SUBDIRECTORY = "lib/corvusraiders_demo";
 const char* const PICTURE_NAMES[10] = {
     nullptr, "/pp1", "/pp2", "/pp3", "/pp4", "/pp5", "/pp6", "/pp7", "/pp8", "/pp9",
 };
-const char* const TRACK_NAME = "/tinytune.xm";
 
 // `out` = the data directory followed by `name`, cut to fit `size` bytes.
 void dataPath(char* out, size_t size, const char* name) {
@@ -72,6 +69,7 @@ bool initApplication() {
     // starts again at its next reading.
     frameInProgress = false;
     clockBase = 0;
+    setClockReader(seamClock);
     clearSlots();
 
     Config launch("Kelpworks", Config::User);
@@ -94,8 +92,6 @@ bool initApplication() {
 
     for (int k = 1; k <= 9; ++k)
         dataPath(picturePaths[k], PATH_SIZE, PICTURE_NAMES[k]);
-    for (auto& track : trackPaths)
-        dataPath(track, TRACK_PATH_SIZE, TRACK_NAME);
 
     loadSettings();
     return true;  // `launch` closes without writing

@@ -1,9 +1,8 @@
 // The game window: its heartbeat, the routing of keys, pen and focus to the
 // input seam, and the full-screen sequence.
-#include <SDL/SDL_mixer.h>
-
 #include "app/app.h"
 #include "app/replay.h"
+#include "audio/audio.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "ui/ui.h"
@@ -94,14 +93,14 @@ void GameWidget::keyReleaseEvent(const KeyEvent& e) { keyInput(INPUT_KEY_UP, e);
 void GameWidget::focusInEvent() {
     enterFullScreen();
     suspended = false;
-    Mix_ResumeMusic();
+    resumeMusic();
     seamInput(Input{INPUT_FOCUS_IN});
 }
 
 void GameWidget::focusOutEvent() {
     fullScreenDone = false;
     suspended = true;
-    Mix_PauseMusic();
+    pauseMusic();
     seamInput(Input{INPUT_FOCUS_OUT});
 }
 

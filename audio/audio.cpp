@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/app.h"
-#include "audio/joystick.h"
+#include "input/pad.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -19,7 +19,8 @@ constexpr int OUTPUT_FREQUENCY = 22050;         // Hz
 constexpr Uint16 OUTPUT_FORMAT = 0x8010;        // signed 16-bit little-endian
 constexpr int OUTPUT_CHANNELS = 2;              // stereo
 constexpr int OUTPUT_CHUNK_SIZE = 1024;         // samples
-constexpr int MUSIC_TRACK = 2;                  // entry of trackPaths that is played
+constexpr int MUSIC_TRACK = 2;                  // the track number of the one tune
+constexpr const char* MUSIC_FILE = "tinytune.xm";
 constexpr int ALL_CHANNELS = -1;
 
 constexpr size_t MAX_MUSIC_BYTES = 16 << 20; // far beyond any tune of the game
@@ -40,13 +41,21 @@ Mix_Chunk* loadEffectFile(const char* path) {
     return rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
 }
 
+char soundFolder[AUDIO_PATH_SIZE] = {};
+char musicPath[MUSIC_PATH_SIZE] = {};
+DeviceWidget* audioParent = nullptr;
+
+// A path cut to fit names no file the game has, so nothing loads from it.
+void setUpAudio(const char* dataDir, DeviceWidget* parent) {
+    std::snprintf(soundFolder, sizeof soundFolder, "%s", dataDir);
+    std::snprintf(musicPath, sizeof musicPath, "%s/%s", dataDir, MUSIC_FILE);
+    audioParent = parent;
+}
+
 bool audioOpen = false;
 Mix_Chunk* effectChunks[EFFECT_COUNT] = {};
 int32_t effectChannels[EFFECT_COUNT] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 _Mix_Music* music = nullptr;
-int32_t musicTrack = MUSIC_TRACK;
-int32_t musicVolume = 128; // 0..255
-int32_t sfxVolume = 128;   // 0..255
 
 // Effects 5, 7 and 8 reuse the sample of effect 3, effect 9 that of effect 2.
 int effectFileNumber(int effect) {
@@ -95,17 +104,16 @@ bool initAudio() {
     }
     quietAlsaReports(false);
     if (!audioOpen) {
-        DeviceWidget* parent = theWidget;
-        messageBoxWarning(parent, "Failed to open audio device",
+        messageBoxWarning(audioParent, "Failed to open audio device",
                           "<qt>The audio device could not be opened. No sounds will be played "
                           "during the game.</qt>");
     }
 
-    char path[PATH_SIZE];
+    char path[AUDIO_PATH_SIZE];
     for (int n = 0; n < EFFECT_COUNT; ++n) {
         effectChunks[n] = nullptr;
         int length =
-            std::snprintf(path, sizeof path, "%s/fx%d", dataDirectory, effectFileNumber(n));
+            std::snprintf(path, sizeof path, "%s/fx%d", soundFolder, effectFileNumber(n));
         bool pathFits = length > 0 && length < int(sizeof path); // a cut path names no file
         if (audioOpen && pathFits) {
             // A missing or damaged file simply stays unloaded.
@@ -124,7 +132,7 @@ void startMusic() {
     musicTrack = MUSIC_TRACK;
     music = nullptr;
     if (audioOpen && !musicStream &&
-        readDataFile(trackPaths[MUSIC_TRACK], MAX_MUSIC_BYTES, musicData))
+        readDataFile(musicPath, MAX_MUSIC_BYTES, musicData))
         musicStream = SDL_RWFromConstMem(musicData.data(), int(musicData.size()));
     if (audioOpen && musicStream && SDL_RWseek(musicStream, 0, RW_SEEK_SET) == 0)
         music = Mix_LoadMUS_RW(musicStream);
@@ -160,4 +168,38 @@ void shutdownAudio() {
     }
     if (audioOpen) Mix_CloseAudio();
     audioOpen = false;
+    audioParent = nullptr;  // the window goes next
+}
+
+void pauseEffects() {
+    if (!audioOpen) return;
+    Mix_Volume(ALL_CHANNELS, 0);
+    // An effect never played still names channel -1, which pauses them all.
+    for (int n = 0; n < EFFECT_COUNT; n++) Mix_Pause(effectChannels[n]);
+}
+
+void resumeEffects() {
+    if (!audioOpen) return;
+    Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    for (int n = 0; n < EFFECT_COUNT; n++) Mix_Resume(effectChannels[n]);
+}
+
+void applyEffectVolume() {
+    if (audioOpen) Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+}
+
+void applyMusicVolume() {
+    if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
+}
+
+bool effectPlaying(int effect) {
+    return audioOpen && Mix_Playing(effectChannels[effect]) != 0;
+}
+
+void pauseMusic() {
+    Mix_PauseMusic();
+}
+
+void resumeMusic() {
+    Mix_ResumeMusic();
 }

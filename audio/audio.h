@@ -1,10 +1,18 @@
 // Audio: the mixer device, the fifteen numbered sound effects, the looping
 // music and the volume rule from 0..255 settings to mixer volumes 0..128.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): audio/ uses input/, platform/ and settings/ only;
+// the data folder and the warning's window come through setUpAudio. With
+// input/ it is the only folder that may include SDL: every other caller of the
+// mixer goes through the functions below.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "settings/settings.h"  // musicVolume, sfxVolume, musicTrack
 
 constexpr int EFFECT_COUNT = 15;
 
@@ -25,19 +33,22 @@ constexpr int EFFECT_CARRIER_ARRIVES = 12;
 constexpr int EFFECT_HIGH_SCORE = 13;
 constexpr int EFFECT_SHIELD_LOW = 14;
 
+class DeviceWidget;
 struct Mix_Chunk;
 struct _Mix_Music;
 
 // ---------------------------------------------------------------------------
 // Whole run
 // ---------------------------------------------------------------------------
+constexpr int AUDIO_PATH_SIZE = 4096;         // bytes of the data folder and an effect's path
+constexpr int MUSIC_PATH_SIZE = 4095;         // bytes of the tune's path
+extern char soundFolder[AUDIO_PATH_SIZE];     // the data folder; "" before setUpAudio
+extern char musicPath[MUSIC_PATH_SIZE];       // "<data folder>/tinytune.xm"
+extern DeviceWidget* audioParent;             // the window of the no-device warning; may be null
 extern bool audioOpen;                        // the device was opened
 extern Mix_Chunk* effectChunks[EFFECT_COUNT]; // null when not loaded
 extern int32_t effectChannels[EFFECT_COUNT];  // mixer channel last used, -1 before
 extern _Mix_Music* music;
-extern int32_t musicTrack;  // track number, always 2 once started
-extern int32_t musicVolume; // 0..255 from the sliders; a file may hold any int
-extern int32_t sfxVolume;   // 0..255 from the sliders; a file may hold any int
 
 // 0..255 setting to mixer volume: v * 128 / 255, rounding toward zero. The
 // settings file may hold any int; the product is formed in 64 bits, so the
@@ -78,7 +89,23 @@ constexpr size_t MAX_EFFECT_BYTES = 2 << 20;
 // after the checks above; null when any step fails or no device is open.
 Mix_Chunk* loadEffectFile(const char* path);
 
+// Where the sound files are and the window the warning about a missing device
+// belongs to; the shell calls it before initAudio. Effects are read from
+// "<dataDir>/fxN", the tune from "<dataDir>/tinytune.xm"; a path cut to fit
+// names no file. Without the call nothing is found and the box has no parent.
+void setUpAudio(const char* dataDir, DeviceWidget* parent);
+
 bool initAudio();
 void startMusic();
 void playEffect(int effect);  // once; no effect is ever looped
 void shutdownAudio();
+
+// The mixer as the screens drive it; each does nothing while no device is open
+// (the music's pause and resume excepted, which the mixer itself ignores then).
+void pauseEffects();               // every channel silenced and paused (the pause screen)
+void resumeEffects();              // back at the effect volume, the channels resumed
+void applyEffectVolume();          // sfxVolume to every channel
+void applyMusicVolume();           // musicVolume to the music
+bool effectPlaying(int effect);    // the channel the effect last took still sounds
+void pauseMusic();
+void resumeMusic();

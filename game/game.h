@@ -5,11 +5,16 @@
 //
 // Units: positions in screen pixels (origin top-left, y down), velocities in
 // pixels per frame, timers in frames of the 20 ms tick unless said otherwise.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): game/ uses gfx/, audio/, settings/ and input/ only,
+// and no Qt or SDL.
 #pragma once
 
 #include <cstdint>
 
 #include "game/sprite.h"
+#include "settings/settings.h"  // highScore
 
 // ---------------------------------------------------------------------------
 // Game states
@@ -75,7 +80,6 @@ struct BossState {
 extern GameState gameState;        // current state; STATE_TITLE after set-up
 extern GameState resumeState;      // state to return to from pause / redefinition
 extern int32_t exitCountdown;      // frames left on the exit screen (100 at start)
-extern int32_t highScore;          // points, loaded from the settings file
 
 // Direction tables, single-precision values stored as doubles:
 // X = sine of the direction, Y = minus its cosine; 0 points up, clockwise.

@@ -15,7 +15,6 @@ constexpr int32_t EXIT_FRAMES = 100;  // frames the exit screen stays up
 GameState gameState;
 GameState resumeState;
 int32_t exitCountdown;              // frames
-int32_t highScore = 35000;          // points; replaced by the saved value at start-up
 
 double headingX[SHIP_HEADINGS];
 double headingY[SHIP_HEADINGS];

@@ -15,8 +15,7 @@ constexpr int32_t SPRITE_ONE_SHOT = 8;    // switched off when the animation run
 
 constexpr int32_t SPRITE_DEFAULT_DELAY = 50;  // ms between animation steps
 
-// Milliseconds since the clock's first use (provided by the application shell).
-int32_t gameClock();
+#include "input/clock.h"  // gameClock(), ms since the clock's first use
 
 class Sprite {
 public:

@@ -3,6 +3,9 @@
 //
 // Every colour is RGB565 (red 15..11, green 10..5, blue 4..0); the value 0 is
 // transparent in every picture blit and sprite draw.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): gfx/ uses platform/ only (to decode pictures).
 #pragma once
 
 #include <cstdint>

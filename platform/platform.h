@@ -2,12 +2,17 @@
 // libraries gave the game, rebuilt over Qt 6 Widgets for a desktop.
 //
 // No Qt type appears in this header. The application shell (app/) is the only
-// caller of the window, timer, framebuffer and message-box operations; gfx/
-// decodes pictures through PlatformImage, settings/ and app/ use Config.
+// caller of the window, timer and framebuffer operations; gfx/ decodes
+// pictures through PlatformImage, settings/ and app/ use Config, and app/ and
+// audio/ show message boxes.
 //
 // The emulated device: a 240 x 320 portrait desktop with a 16-bit RGB565
 // framebuffer of 153600 bytes. A desktop host window shows that framebuffer,
 // scaled by the largest whole factor that fits the screen, centred on black.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): platform/ uses no other folder of the game and is the
+// only one that may include Qt.
 #pragma once
 
 #include <cstdint>
@@ -196,12 +201,3 @@ private:
     struct Impl;
     Impl* impl_;
 };
-
-// ---------------------------------------------------------------------------
-// A steady millisecond clock for the game clock: it counts from an arbitrary
-// start and never jumps when the system time is set. Read by gameClock() on
-// the GUI thread; tests replace the source to make runs exact.
-// ---------------------------------------------------------------------------
-using TimeSource = int64_t (*)();
-int64_t steadyClockMs();
-void setTimeSource(TimeSource source);     // null restores the system's steady clock

@@ -2,10 +2,7 @@
 // key bindings, in group "registry" of the user's "corvusraiders" file.
 #include "settings/settings.h"
 
-#include "audio/audio.h"
-#include "game/game.h"
 #include "platform/config.h"
-#include "ui/ui.h"
 
 namespace {
 
@@ -28,6 +25,14 @@ void writeHighScore(Config& config) {
 }
 
 } // namespace
+
+int32_t highScore = DEFAULT_HIGH_SCORE;
+int32_t musicVolume = DEFAULT_VOLUME;
+int32_t sfxVolume = DEFAULT_VOLUME;
+int32_t musicTrack = DEFAULT_TRACK;
+// The bindings start at the arrow keys, Space and F11; the loader overwrites
+// those the file names.
+KeyBindings keyBindings = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 
 void holdSettingsWrites(bool hold) {
     writesHeld = hold;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/replay.h"
+#include "audio/audio.h"
 #include "platform/host.h"
 #include "support/runner.h"
 #include "ui/ui.h"
@@ -31,7 +32,7 @@ TEST(Launch, GrabKeysSettingDecidesTheKeyboardGrab) {
         HeadlessRunner runner(data, 1, home);
         EXPECT_EQ(PlatformApplication::keyboardGrabs() - before, grabs) << value;
     }
-    EXPECT_EQ(std::string(trackPaths[2]), data + "lib/corvusraiders_demo/tinytune.xm");
+    EXPECT_EQ(std::string(musicPath), data + "lib/corvusraiders_demo/tinytune.xm");
 }
 
 TEST(Resources, AMissingPictureAfterTheTitleEndsTheProgramWithItsMessage) {

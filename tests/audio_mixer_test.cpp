@@ -72,10 +72,7 @@ class AudioData : public ::testing::Test {
         // fx5, fx7, fx8 and fx9 do not exist; fx12 is left out as a missing file.
         for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 13, 14})
             writeWav(dir + "fx" + std::to_string(m), bytesOfFile(m));
-        std::snprintf(dataDirectory, sizeof dataDirectory, "%s", dir.c_str());
-        for (auto& track : trackPaths)
-            std::snprintf(track, sizeof track, "%smissing.xm", dir.c_str());
-        theWidget = nullptr;
+        setUpAudio(dir.c_str(), nullptr);  // no tune there
         musicVolume = sfxVolume = 128;
     }
     void TearDown() override { shutdownAudio(); }
@@ -129,7 +126,7 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
 TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissing) {
     alarm(60); // a loader that waits on a pipe fails the test instead of hanging it
     std::filesystem::remove(dir + "fx2");
-    ASSERT_EQ(mkfifo((dir + "fx2").c_str(), 0600) | mkfifo((dir + "missing.xm").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir + "fx2").c_str(), 0600) | mkfifo((dir + "tinytune.xm").c_str(), 0600), 0);
     EXPECT_TRUE(initAudio());
     ASSERT_TRUE(audioOpen);
     EXPECT_TRUE(effectChunks[EFFECT_BIG_ROCK] == nullptr && effectChunks[0] != nullptr);
@@ -185,7 +182,7 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
 
     // Every effect file damaged one way or another: the game starts silent.
     std::filesystem::remove(dir + "fx2");
-    std::filesystem::remove(dir + "missing.xm");
+    std::filesystem::remove(dir + "tinytune.xm");
     for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
     setenv("SDL12COMPAT_USE_GAME_CONTROLLERS", "0", 1);  // the player's choice stays

@@ -1,8 +1,6 @@
 // Keyboard control: the bindings table, key presses and releases by game
 // state, the ship's play controls, pause and resume, and key capture on the
 // redefinition screen. Every handler acts at once on the world's globals.
-#include <SDL_mixer.h>
-
 #include <cstring>
 
 #include "audio/audio.h"
@@ -11,9 +9,6 @@
 #include "settings/settings.h"
 #include "ui/ui.h"
 
-// Bindings start at the arrow keys, Space and F11; the settings loader
-// overwrites them from the file at start-up.
-KeyBindings keyBindings = {KEY_UP, KEY_LEFT, KEY_RIGHT, KEY_DOWN, KEY_SPACE, KEY_F11};
 int32_t capturedKeys[6] = {-1, -1, -1, -1, -1, -1};
 GameState pauseResumeState = STATE_PLAYING;
 
@@ -24,7 +19,6 @@ constexpr float THRUST_IMPULSE = 1.5f;       // pixels per frame added per press
 constexpr float SPEED_LIMIT = 16.0f;         // estimated pixels per frame
 constexpr float SPEED_AFTER_LIMIT = 15.0f;   // estimated speed a fast ship is cut back to
 constexpr float SHOT_LAUNCH_OFFSET = 12.0f;  // pixels from the ship's corner to the muzzle
-constexpr int ALL_CHANNELS = -1;             // mixer channel number meaning every channel
 constexpr int LAST_KEY = 5;                  // index of the sixth key asked for
 
 bool isPlayState(GameState s) {
@@ -164,12 +158,7 @@ void pauseGame() {
     resumeState = gameState;
     gameState = STATE_PAUSED;
     std::memcpy(pauseSnapshot, backBuffer, SCREEN_BYTES);
-    if (audioOpen)
-        Mix_Volume(ALL_CHANNELS, 0);
-    // An effect never played still names channel -1, which pauses them all.
-    for (int n = 0; n < EFFECT_COUNT; n++)
-        if (audioOpen)
-            Mix_Pause(effectChannels[n]);
+    pauseEffects();
 }
 
 void startNewGame() {
@@ -180,11 +169,7 @@ void startNewGame() {
 
 void resumeGame() {
     gameState = resumeState;
-    if (audioOpen)
-        Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
-    for (int n = 0; n < EFFECT_COUNT; n++)
-        if (audioOpen)
-            Mix_Resume(effectChannels[n]);
+    resumeEffects();
 }
 
 void onKeyPress(int key) {

@@ -1,15 +1,12 @@
 // The pen: a tap pauses the game, leaves the title and cuts the exit screen
 // short; on the menu and pause screens it works the items and the two volume
 // sliders. Positions are screen pixels; every hit area includes its edges.
-#include <SDL_mixer.h>
-
 #include "audio/audio.h"
 #include "game/game.h"
 #include "ui/ui.h"
 
 namespace {
 
-constexpr int ALL_CHANNELS = -1;          // mixer channel number meaning every channel
 
 // An inclusive rectangle of the screen.
 struct HitArea {
@@ -46,11 +43,7 @@ constexpr HitArea DRAG_BAND = {98, 94, 226, 135};
 void quitRunningGame() {
     gameAbandoned = true;
     lives = -2;
-    if (audioOpen)
-        Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
-    for (int n = 0; n < EFFECT_COUNT; n++)
-        if (audioOpen)
-            Mix_Resume(effectChannels[n]);
+    resumeEffects();
     Sprite* ship = shipSprites[shipDirection];
     ship->setActive(false);
     shieldSprite->setActive(false);
@@ -99,17 +92,15 @@ void handleMenuPen(GameState state, int x, int y) {
     }
     if (SFX_SLIDER.contains(x, y)) {
         sfxVolume = sliderValue(x);
-        if (audioOpen)
-            Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+        applyEffectVolume();
         // A sample of the shot sound, not started again while the last one
         // still plays, so a drag does not pile copies up.
-        if (!audioOpen || !Mix_Playing(effectChannels[EFFECT_SHOT]))
+        if (!effectPlaying(EFFECT_SHOT))
             playEffect(EFFECT_SHOT);
     }
     if (MUSIC_SLIDER.contains(x, y)) {
         musicVolume = sliderValue(x);
-        if (audioOpen)
-            Mix_VolumeMusic(mixerLevel(musicVolume));
+        applyMusicVolume();
     }
     if (REDEFINE_ITEM.contains(x, y))
         startKeyRedefinition();

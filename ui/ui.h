@@ -1,34 +1,21 @@
 // Controls and menus: keyboard bindings and handlers, the pen on the menu and
 // pause screens, and the options panel with the key-redefinition screen.
 // Handlers act at once on the world's globals; the next frame shows the result.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): ui/ uses game/, gfx/, audio/, settings/ and input/
+// only, and no Qt or SDL.
 #pragma once
 
 #include <cstdint>
 
-#include "audio/joystick.h"
+#include "input/pad.h"
 #include "game/game.h"
-
-constexpr int KEY_ESCAPE = 0x1000;     // device key codes
-constexpr int KEY_LEFT = 0x1012;
-constexpr int KEY_UP = 0x1013;
-constexpr int KEY_RIGHT = 0x1014;
-constexpr int KEY_DOWN = 0x1015;
-constexpr int KEY_SPACE = 0x20;
-constexpr int KEY_F11 = 0x103a;
-
-struct KeyBindings {
-    int32_t thrust;    // one impulse per press
-    int32_t left;      // turn anticlockwise while held
-    int32_t right;     // turn clockwise while held
-    int32_t shields;   // raise the shields
-    int32_t fire;
-    int32_t pause;
-};
+#include "settings/settings.h"  // keyBindings, key codes
 
 // ---------------------------------------------------------------------------
 // Whole run
 // ---------------------------------------------------------------------------
-extern KeyBindings keyBindings;        // loaded from and saved to the settings file
 extern int32_t capturedKeys[6];        // keys given so far in a redefinition
 extern GameState pauseResumeState;     // what the pause screen resumes to, kept while a
                                        // redefinition entered from it runs

@@ -3,7 +3,7 @@
 # How to run it, and the figures of the last runs: docs/mutation.md.
 #
 # The faults ("mutants") are planted in the game's own code: game/, ui/,
-# settings/, audio/, gfx/ and the frame and widget code of app/ (.cpp files;
+# settings/, audio/, input/, gfx/ and the frame and widget code of app/ (.cpp files;
 # headers are left alone, since a change there rebuilds everything). Kinds:
 #   REL   a relational boundary: < and <=, > and >= swapped
 #   NUM   a number nudged: an integer by one, a decimal in its last digit
@@ -19,7 +19,7 @@
 #
 # The copy lives in a work folder (default /tmp/corvus-mutate): src/ is the
 # repository's files (tracked and new ones, as they are in the work tree),
-# build/ is one build with the game library shared, so a fault costs one
+# build/ is one build with the game's libraries shared, so a fault costs one
 # compile and one library link. Files are copied only when they differ, so the
 # build stays incremental between runs.
 
@@ -34,7 +34,7 @@ import sys
 import time
 from dataclasses import dataclass, field
 
-SCOPE_DIRS = ["game", "ui", "settings", "audio", "gfx"]
+SCOPE_DIRS = ["game", "ui", "settings", "audio", "input", "gfx"]
 SCOPE_FILES = ["app/frame.cpp", "app/widget.cpp"]
 
 # Tests that cannot see a planted fault: the art generators' byte-for-byte
@@ -46,8 +46,8 @@ EXCLUDED_TESTS = ["ArtGenerators.*"]
 # the first fault in file order that matches is run.
 EXAMPLES = {
     "ramming the carrier costs no ship": r"game/collision\.cpp:\d+ DEL loseShip\(\);",
-    "music plays on without the focus": r"app/widget\.cpp:\d+ DEL Mix_PauseMusic\(\);",
-    "piercing shots survive a restart": r"game/level\.cpp:\d+ DEL piercingShots = false;",
+    "music plays on without the focus": r"app/widget\.cpp:\d+ DEL pauseMusic\(\);",
+    "piercing shots survive a restart": r"game/globals\.cpp:\d+ DEL piercingShots = false;",
     "ship drag off by a little": r"game/motion\.cpp:\d+ NUM .*SHIP_DRAG = 0\.995f",
     "speed limit off by a little": r"ui/keyboard\.cpp:\d+ NUM .*SPEED_LIMIT = 16\.0f",
     "rock speed off by a little": r"game/level\.cpp:\d+ NUM .*BIG_ROCK_SPEED_STEP = 0\.1f",

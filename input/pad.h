@@ -1,6 +1,10 @@
-// Game controllers, read through SDL's joystick subsystem. SDL lives only in
-// audio/, so its joystick reader lives here too; what the controls mean is
-// decided by ui/gamepad, which never sees SDL.
+// Game controllers, read through SDL's joystick subsystem. What the controls
+// mean is decided by ui/gamepad, which never sees SDL.
+//
+// Folder rule (CMakeLists.txt declares it, the include_direction test holds the
+// sources to it): input/ holds what the game reads from outside the
+// window (the pad and the clock); it uses no other folder, and it and audio/
+// are the only ones that may include SDL.
 //
 // The application shell opens the first pad once at start-up, reads it once
 // per frame tick while the game window has the focus, and closes it at

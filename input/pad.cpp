@@ -1,5 +1,5 @@
 // SDL's joystick subsystem: the first pad found, read on demand.
-#include "audio/joystick.h"
+#include "input/pad.h"
 
 #include <SDL.h>
 
