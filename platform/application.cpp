@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/internal.h"
+#include "platform/testdriver.h"
 
 QApplication* application = nullptr;
 HostLaunch hostLaunch;
@@ -171,7 +172,7 @@ void PlatformApplication::grabKeyboard() {
     ++grabRequests;
 }
 
-int PlatformApplication::keyboardGrabs() {
+int testdriver::keyboardGrabs() {
     return grabRequests;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/internal.h"
+#include "platform/testdriver.h"
 
 // The device screen as the game writes it, in the display's own orientation.
 alignas(8) uint8_t framebuffer[FRAMEBUFFER_BYTES];
@@ -80,7 +81,6 @@ bool DeviceWidget::isActiveWindow() const { return host_->active; }
 bool DeviceWidget::isFullScreen() const { return host_->fullScreen; }
 int DeviceWidget::width() const { return host_->clientWidth; }
 int DeviceWidget::height() const { return host_->clientHeight; }
-int DeviceWidget::showFullScreenCalls() const { return host_->fullScreenCalls; }
 
 int DeviceWidget::startTimer(int ms) {
     DeviceTimer t{this, nextTimerId++, 0};
@@ -119,6 +119,10 @@ int DirectPainter::transformOrientation() {
     return 0;
 }
 
-uint8_t* deviceFrameBuffer() {
+uint8_t* testdriver::deviceFrameBuffer() {
     return framebuffer;
+}
+
+int testdriver::showFullScreenCalls(const DeviceWidget* w) {
+    return w->host()->fullScreenCalls;
 }

@@ -6,10 +6,11 @@
 #include <string>
 
 #include "platform/internal.h"
+#include "platform/testdriver.h"
 
 namespace {
 
-MessageBoxHook messageBoxHook = nullptr;
+testdriver::MessageBoxHook messageBoxHook = nullptr;
 
 bool headlessPlatform() {
     if (!QGuiApplication::instance())
@@ -60,6 +61,6 @@ void messageBoxWarning(DeviceWidget* parent, const char* title, const char* text
     messageBox(false, parent, title, text);
 }
 
-void setMessageBoxHook(MessageBoxHook hook) {
+void testdriver::setMessageBoxHook(MessageBoxHook hook) {
     messageBoxHook = hook;
 }

@@ -92,9 +92,6 @@ public:
     int height() const;
     int startTimer(int ms);               // precise periodic timer; returns its id (> 0)
 
-    // Counts of the window operations, for tests of the full-screen sequence.
-    int showFullScreenCalls() const;
-
     struct Host;                          // the host window behind the device screen
     Host* host() const { return host_; }
 
@@ -121,7 +118,6 @@ public:
     static void processEvents();           // delivers pending events now
     static void showMainWidget(DeviceWidget* w, bool noMaximize);
     static void grabKeyboard();            // a desktop has no hardware keys: records the request only
-    static int keyboardGrabs();            // how many grab requests were made (tests)
 
 private:
     bool ownsApplication_ = false;         // this object made the Qt application
@@ -160,19 +156,12 @@ public:
 // the pad code on the GUI thread whenever a pad control is used.
 void noteNonPointerInput();
 
-// The framebuffer itself, for tests and previews (FRAMEBUFFER_BYTES bytes).
-uint8_t* deviceFrameBuffer();
-
 // ---------------------------------------------------------------------------
 // Modal message boxes with one OK button. With no display to show them on
 // (the offscreen host) the box is written to standard error and dismissed.
 // ---------------------------------------------------------------------------
 void messageBoxCritical(DeviceWidget* parent, const char* title, const char* text);
 void messageBoxWarning(DeviceWidget* parent, const char* title, const char* text);
-
-// Test hook: called instead of showing any box; null restores real boxes.
-using MessageBoxHook = void (*)(bool critical, const char* title, const char* text);
-void setMessageBoxHook(MessageBoxHook hook);
 
 // ---------------------------------------------------------------------------
 // Picture decoding. The decoded image is 1, 8 (colour table), 16 (RGB565) or

@@ -3,6 +3,10 @@
 // the benchmarks call it; the program itself never does.
 #pragma once
 
+#include <cstdint>
+
+class DeviceWidget;
+
 namespace testdriver {
 void setManualTimer(bool manual);          // timers are not started; tick() fires them
 void tick();                               // one timer event to every timer's widget
@@ -12,4 +16,13 @@ void sendKey(int qtKey, bool press, bool autoRepeat = false, unsigned long times
 void sendMouse(int deviceX, int deviceY, int kind);                // 0 press, 1 move, 2 release
 void setActive(bool active);               // host activation / deactivation
 void resizeWindow(int width, int height);  // the host window, in window pixels
+
+// What the program did, as the tests look at it.
+int showFullScreenCalls(const DeviceWidget* w);  // full-screen requests of the window
+int keyboardGrabs();                       // keyboard grab requests of the run
+uint8_t* deviceFrameBuffer();              // the framebuffer itself (FRAMEBUFFER_BYTES bytes)
+
+// Called instead of showing any message box; null restores real boxes.
+using MessageBoxHook = void (*)(bool critical, const char* title, const char* text);
+void setMessageBoxHook(MessageBoxHook hook);
 } // namespace testdriver

@@ -92,7 +92,7 @@ void runUntilEnded(const std::string& root, bool signal) {
     static char name[] = "corvusraiders";
     static char* argv[] = {name, nullptr};
     PlatformApplication outer(argc, argv); // lets the test send the request
-    const uint8_t* fb = deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
+    const uint8_t* fb = testdriver::deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
     const auto titleShown = [fb] { return uint16_t(fb[0] | fb[1] << 8) == testPictureColour(6); };
     int waited = 0;  // ms
     bool requested = false;
@@ -138,7 +138,7 @@ void terminateDuringStart(const std::string& root) {
     mkfifo(background.c_str(), 0600);
     setenv("QPEDIR", root.c_str(), 1);
     setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
-    setMessageBoxHook([](bool, const char*, const char*) {
+    testdriver::setMessageBoxHook([](bool, const char*, const char*) {
         raise(SIGTERM);
         raise(SIGTERM);
     });

@@ -59,11 +59,11 @@ TEST(FrameDriver, ScreensByStateOnlyPlayStepsTheWorldAndNoFrameNests) {
 
     // A frame started inside another one touches nothing.
     std::fill(backBuffer, backBuffer + SCREEN_PIXELS, uint16_t(0x1234));
-    std::memset(deviceFrameBuffer(), 0x55, FRAMEBUFFER_BYTES);
+    std::memset(testdriver::deviceFrameBuffer(), 0x55, FRAMEBUFFER_BYTES);
     frameInProgress = true;
     runFrame();
     EXPECT_TRUE(frameInProgress && levelFrames == before + 5);
-    EXPECT_TRUE(backBuffer[0] == 0x1234 && deviceFrameBuffer()[0] == 0x55);
+    EXPECT_TRUE(backBuffer[0] == 0x1234 && testdriver::deviceFrameBuffer()[0] == 0x55);
     frameInProgress = false;
     runFrame();
     EXPECT_TRUE(!frameInProgress && levelFrames == before + 6);

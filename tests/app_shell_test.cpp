@@ -28,9 +28,9 @@ TEST(Launch, GrabKeysSettingDecidesTheKeyboardGrab) {
             std::ofstream(home + "corvusraiders/Kelpworks.conf")
                 << "[corvusraiders]\nGrabKeys = " << value << "\n";
         }
-        const int before = PlatformApplication::keyboardGrabs();
+        const int before = testdriver::keyboardGrabs();
         HeadlessRunner runner(data, 1, home);
-        EXPECT_EQ(PlatformApplication::keyboardGrabs() - before, grabs) << value;
+        EXPECT_EQ(testdriver::keyboardGrabs() - before, grabs) << value;
     }
     EXPECT_EQ(std::string(musicPath), data + "lib/corvusraiders_demo/tinytune.xm");
 }
@@ -60,7 +60,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     scriptedPad = PadState();
     GameWidget* w = theWidget;
     w->focusInEvent(); // focused again without losing it
-    EXPECT_EQ(w->showFullScreenCalls(), 1);
+    EXPECT_EQ(testdriver::showFullScreenCalls(w), 1);
 
     newGame();
     gameState = STATE_PLAYING;
@@ -74,13 +74,13 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_EQ(levelFrames, before);
     EXPECT_EQ(gameState, STATE_PLAYING);
     // Even a frame forced while suspended does not reach the screen.
-    std::memset(deviceFrameBuffer(), 0, FRAMEBUFFER_BYTES);
+    std::memset(testdriver::deviceFrameBuffer(), 0, FRAMEBUFFER_BYTES);
     runFrame();
     EXPECT_EQ(runner.screenPixel(120, 318), 0);
 
     runner.setFocus(true);
     EXPECT_FALSE(Mix_PausedMusic());
-    EXPECT_EQ(w->showFullScreenCalls(), 2);
+    EXPECT_EQ(testdriver::showFullScreenCalls(w), 2);
     EXPECT_TRUE(w->isFullScreen());
     runner.frames(4);
     EXPECT_EQ(levelFrames, before + 5);

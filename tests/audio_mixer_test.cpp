@@ -93,13 +93,13 @@ TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
 }
 
 TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
-    setMessageBoxHook(recordBox);
+    testdriver::setMessageBoxHook(recordBox);
     musicVolume = 200;
     musicTrack = 9;
     unsetenv("SDL12COMPAT_USE_GAME_CONTROLLERS");
     EXPECT_TRUE(initAudio());
     EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "1");
-    setMessageBoxHook(nullptr);
+    testdriver::setMessageBoxHook(nullptr);
     ASSERT_TRUE(audioOpen);
     EXPECT_TRUE(boxes.empty());
     for (int n = 0; n < EFFECT_COUNT; ++n) { // sample lengths tell the files apart
@@ -195,7 +195,7 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
 // Runs in a fresh process: SDL is told to use a driver that does not exist.
 int runWithoutDevice() {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    setMessageBoxHook(recordBox);
+    testdriver::setMessageBoxHook(recordBox);
     if (!initAudio() || audioOpen || music != nullptr || musicTrack != 2) return 1;
     const std::vector<std::string> warning = {
         "warning Failed to open audio device: <qt>The audio device could not be opened. No sounds "

@@ -70,6 +70,6 @@ void HeadlessRunner::advanceClock(int64_t ms) { manualNow += ms; }
 uint16_t HeadlessRunner::screenPixel(int x, int y) const {
     const int orientation = DirectPainter::transformOrientation();
     const int rowPixels = (orientation == 1 || orientation == 3) ? DEVICE_HEIGHT : DEVICE_WIDTH;
-    const uint8_t* fb = deviceFrameBuffer() + (size_t(y) * rowPixels + x) * 2;
+    const uint8_t* fb = testdriver::deviceFrameBuffer() + (size_t(y) * rowPixels + x) * 2;
     return uint16_t(fb[0] | (fb[1] << 8));
 }
