@@ -167,6 +167,13 @@ void writeInput(const Input& in) {
 }
 
 bool saveRecording(const std::string& path) {
+    static bool toldNoFolder = false;
+    if (path.empty()) {
+        if (!toldNoFolder)
+            std::fputs("corvusraiders: no home folder, so games are not kept as replays\n", stderr);
+        toldNoFolder = true;
+        return false;
+    }
     if (!writeWhole(path, record, recordUsed)) {
         std::fprintf(stderr, "corvusraiders: could not save the replay %s\n", path.c_str());
         return false;
@@ -287,8 +294,15 @@ uint32_t replayRules() {
     return uint32_t(hashBytes(facts, sizeof facts));
 }
 
-std::string lastReplayPath() { return stateDirectory() + "last.replay"; }
-std::string bestReplayPath() { return stateDirectory() + "best.replay"; }
+// Empty when there is no home folder to keep them in.
+std::string lastReplayPath() {
+    const std::string dir = stateDirectory();
+    return dir.empty() ? dir : dir + "last.replay";
+}
+std::string bestReplayPath() {
+    const std::string dir = stateDirectory();
+    return dir.empty() ? dir : dir + "best.replay";
+}
 
 bool decodeInput(const uint8_t* data, size_t end, size_t& pos, Input& out) {
     if (pos >= end)
@@ -630,6 +644,10 @@ int runReplay(const char* path, bool verify, int argc, char** argv) {
     const std::string file = path ? std::string(path) : bestReplayPath();
     ReplayFile replay;
     std::string error;
+    if (file.empty()) {
+        std::fputs("corvusraiders: no home folder, so there is no best game to show\n", stderr);
+        return 2;
+    }
     if (!loadReplay(file, replay, error)) {
         std::fprintf(stderr, "corvusraiders: %s\n", error.c_str());
         return 2;
@@ -644,6 +662,8 @@ int runReplay(const char* path, bool verify, int argc, char** argv) {
 
     int platformArgc = argc > 0 ? 1 : 0;
     PlatformApplication app(platformArgc, argv);
+    if (verify)
+        PlatformApplication::workOutsideTheLoop();  // stopped is neither passed nor failed
     if (!initApplication()) {
         std::fputs("corvusraiders: the game window could not be created\n", stderr);
         return 2;

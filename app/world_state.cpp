@@ -6,8 +6,10 @@
 // pause and redefinition screens return to (ui.h), the volumes (audio.h), the
 // random generator's state and every sprite's changing fields. What set-up
 // makes and never changes (pictures, sprite sizes, direction tables) is not
-// in it. A global added to the world belongs here too; forgetting it shows up
-// as a recorded game that no longer verifies.
+// in it, and neither is a value every course writes before it reads it
+// (respawnOnNextLevel: the collision pass that loses the ship sets it, and only
+// the end of that loss's wait reads it). A global added to the world belongs
+// here too; forgetting it shows up as a recorded game that no longer verifies.
 #include <cstring>
 
 #include "app/app.h"

@@ -55,11 +55,18 @@ constexpr int QUIT_SIGNALS[] = {SIGTERM, SIGINT, SIGHUP};
 int quitPipe[2] = {-1, -1};     // read end, write end
 bool quitRequested = false;     // a quit signal has been read on the GUI thread
 volatile sig_atomic_t loopStarted = 0; // the event loop has been entered once
+volatile sig_atomic_t workOutsideLoop = 0; // the run's work is done outside the loop
 
-// Before the loop: the end. In the loop: the first request is passed on; the
-// signal then takes its default action again, so that a second request ends a
-// game that no longer answers.
+// Before the loop: the end (by the signal itself for a run whose work is done
+// outside the loop). In the loop: the first request is passed on; the signal
+// then takes its default action again, so that a second request ends a game
+// that no longer answers.
 void onQuitSignal(int sig) {
+    if (!loopStarted && workOutsideLoop) {
+        signal(sig, SIG_DFL);
+        raise(sig);  // blocked until this handler returns, then fatal
+        return;
+    }
     if (!loopStarted)
         _exit(0);
     const int saved = errno;
@@ -133,6 +140,10 @@ PlatformApplication::~PlatformApplication() {
         delete application;
         application = nullptr;
     }
+}
+
+void PlatformApplication::workOutsideTheLoop() {
+    workOutsideLoop = 1;
 }
 
 int PlatformApplication::exec() {

@@ -205,24 +205,11 @@ void removeStaleTemporaries(const std::string& file) {
     closedir(d);
 }
 
-} // namespace
-
-std::string stateDirectory() {
-    const char* xdg = std::getenv("XDG_STATE_HOME");
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = home && *home ? std::string(home) : passwordHome();
-        base = (base.empty() ? std::string(".") : base) + "/.local/state";
-    }
-    if (base.empty() || base.back() != '/') base += '/';
-    return base + "corvusraiders/";
-}
-
-std::string Config::userDirectory() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+// The game's folder under an XDG base folder: $VAR when set and not empty,
+// else HOME (or the password database's home) followed by fallback. Empty
+// when there is no home at all: nothing is kept between runs then.
+std::string xdgFolder(const char* var, const char* fallback) {
+    const char* xdg = std::getenv(var);
     std::string base;
     if (xdg && *xdg) {
         base = xdg;
@@ -230,10 +217,20 @@ std::string Config::userDirectory() {
         const char* home = std::getenv("HOME");
         base = home && *home ? std::string(home) : passwordHome();
         if (base.empty()) return base;
-        base += "/.config";
+        base += fallback;
     }
     if (base.back() != '/') base += '/';
     return base + "corvusraiders/";
+}
+
+} // namespace
+
+std::string stateDirectory() {
+    return xdgFolder("XDG_STATE_HOME", "/.local/state");
+}
+
+std::string Config::userDirectory() {
+    return xdgFolder("XDG_CONFIG_HOME", "/.config");
 }
 
 // A File-domain name is a path of its own (".conf" is still appended); a

@@ -94,5 +94,5 @@ bool writeWhole(const std::string& path, const void* bytes, size_t size);
 // The per-user folder for what the game keeps between runs that is not a
 // setting (the saved replays): $XDG_STATE_HOME/corvusraiders/, or
 // ~/.local/state/corvusraiders/ when the variable is unset or empty (the home
-// folder as for the settings; the current folder when there is none).
+// folder as for the settings). Empty when there is no home: nothing is saved.
 std::string stateDirectory();

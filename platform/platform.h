@@ -118,6 +118,11 @@ public:
     static void processEvents();           // delivers pending events now
     static void showMainWidget(DeviceWidget* w, bool noMaximize);
     static void grabKeyboard();            // a desktop has no hardware keys: records the request only
+    // Called by a run that does its work without the event loop (a replay's
+    // verification), once the application exists: a termination request then
+    // ends the process by the signal itself (status 128 + signal to a shell),
+    // so an interrupted run never reports the status of a finished one.
+    static void workOutsideTheLoop();
 
 private:
     bool ownsApplication_ = false;         // this object made the Qt application

@@ -131,8 +131,8 @@ TEST(Executable, TerminationRequestOrExitScreenRunsTheTeardownAndReturnsZero) {
 
 // A request during the start (while the background, a pipe with no writer,
 // is reported missing), sent twice since the game does not answer yet, ends
-// the program at once with status 0.
-void terminateDuringStart(const std::string& root) {
+// the program at once with status 0; a replay's verification ends by it.
+void terminateDuringStart(const std::string& root, bool verifying) {
     const std::string background = root + "lib/corvusraiders_demo/pp1";
     std::filesystem::remove(background);
     mkfifo(background.c_str(), 0600);
@@ -142,15 +142,21 @@ void terminateDuringStart(const std::string& root) {
         raise(SIGTERM);
         raise(SIGTERM);
     });
-    static int argc = 1;
-    static char name[] = "corvusraiders";
-    static char* argv[] = {name, nullptr};
-    corvusMain(argc, argv);
+    static char name[] = "corvusraiders", replay[] = "--replay", verify[] = "--verify";
+    static char file[] = CORVUS_SOURCE_DIR "/tests/replays/quit.replay";
+    static char* verifyArgv[] = {name, replay, file, verify, nullptr};
+    static char* startArgv[] = {name, nullptr};
+    int argc = verifying ? 4 : 1;
+    corvusMain(argc, verifying ? verifyArgv : startArgv);
     _exit(1); // the start went on
 }
 
 TEST(Executable, TerminationRequestDuringTheStartEndsItWithStatusZero) {
-    EXPECT_EXIT(terminateDuringStart(makeTestDataRoot()), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(terminateDuringStart(makeTestDataRoot(), false), ::testing::ExitedWithCode(0), "");
+    // A verification stopped before its end reports neither a pass nor a
+    // failure: it ends by the signal.
+    EXPECT_EXIT(terminateDuringStart(makeTestDataRoot(), true), ::testing::KilledBySignal(SIGTERM),
+                "");
 }
 
 } // namespace

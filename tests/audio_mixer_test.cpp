@@ -186,6 +186,7 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
     for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
     setenv("SDL12COMPAT_USE_GAME_CONTROLLERS", "0", 1);  // the player's choice stays
+    shutdownAudio();
     EXPECT_TRUE(initAudio());
     EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "0");
     ASSERT_TRUE(audioOpen);

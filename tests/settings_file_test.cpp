@@ -75,7 +75,9 @@ TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
     setenv("HOME", "/home/player", 1);
     for (bool unset : {false, true}) {
         unset ? unsetenv("XDG_CONFIG_HOME") : setenv("XDG_CONFIG_HOME", "", 1);
+        unset ? unsetenv("XDG_STATE_HOME") : setenv("XDG_STATE_HOME", "", 1);
         EXPECT_EQ(Config::userDirectory(), "/home/player/.config/corvusraiders/");
+        EXPECT_EQ(stateDirectory(), "/home/player/.local/state/corvusraiders/");
     }
     // Neither variable: the home folder from the password database.
     unsetenv("HOME");
@@ -227,12 +229,14 @@ TEST_F(SettingsFile, NoHomeFolderAtAllRunsWithoutSaving) {
     EXPECT_EXIT(
         {
             unsetenv("XDG_CONFIG_HOME");
+            unsetenv("XDG_STATE_HOME");
             unsetenv("HOME");
             if (getpwuid(54321) || setuid(54321) != 0) std::exit(2);
             loadSettings();
             saveSettings();
             saveHighScore();
-            std::exit(highScore == 35000 ? 0 : 3);
+            // No folder for replays either (never the current folder).
+            std::exit(highScore == 35000 && stateDirectory().empty() ? 0 : 3);
         },
         ::testing::ExitedWithCode(0),
         "^corvusraiders: no home folder \\(HOME and XDG_CONFIG_HOME are unset and the user has "
