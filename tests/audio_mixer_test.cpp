@@ -37,23 +37,50 @@ struct WavHeader {
 std::string le(uint32_t v, int n) { return std::string(reinterpret_cast<const char*>(&v), n); }
 
 // A PCM WAV file of `bytes` bytes of silence (stereo 16-bit by default).
+std::string wav(uint32_t bytes, const WavHeader& h = {}) {
+    return "RIFF" + le(36 + bytes, 4) + "WAVE" + h.before + "fmt " +
+           le(16 + uint32_t(h.extra.size()), 4) + le(h.encoding, 2) + le(h.channels, 2) +
+           le(h.rate, 4) + le(h.rate * h.blockAlign, 4) + le(h.blockAlign, 2) + le(h.bits, 2) +
+           h.extra + "data" + le(h.dataBytes ? h.dataBytes : bytes, 4) + std::string(bytes, '\0');
+}
 void writeWav(const std::string& path, uint32_t bytes, const WavHeader& h = {}) {
-    std::ofstream(path, std::ios::binary)
-        << "RIFF" << le(36 + bytes, 4) << "WAVE" << h.before << "fmt "
-        << le(16 + uint32_t(h.extra.size()), 4) << le(h.encoding, 2) << le(h.channels, 2)
-        << le(h.rate, 4) << le(h.rate * h.blockAlign, 4) << le(h.blockAlign, 2) << le(h.bits, 2)
-        << h.extra << "data" << le(h.dataBytes ? h.dataBytes : bytes, 4)
-        << std::string(bytes, '\0');
+    std::ofstream(path, std::ios::binary) << wav(bytes, h);
 }
 std::string be(uint32_t v, int n) {
     std::string s = le(v, n);
     return std::string(s.rbegin(), s.rend());
 }
-// An AIFF file of 16-bit frames of silence; 22050 Hz in the 80-bit form.
-std::string aiff(uint32_t channels, uint32_t frames, uint32_t bytes) {
+// A rate in hertz as the 80-bit number AIFF files keep it in.
+std::string extended(uint32_t rate) {
+    int top = 31;
+    while (!(rate >> top)) --top;
+    const uint64_t mantissa = uint64_t(rate) << (63 - top);
+    return be(0x3FFF + top, 2) + be(uint32_t(mantissa >> 32), 4) + be(uint32_t(mantissa), 4);
+}
+// An AIFF file of 16-bit frames of silence.
+std::string aiff(uint32_t channels, uint32_t frames, uint32_t bytes, uint32_t rate = RATE) {
     return "FORM" + be(46 + bytes, 4) + "AIFFCOMM" + be(18, 4) + be(channels, 2) +
-           be(frames, 4) + be(16, 2) + be(0x400DAC44, 4) + std::string(6, '\0') + "SSND" +
-           be(8 + bytes, 4) + std::string(8 + bytes, '\0');
+           be(frames, 4) + be(16, 2) + extended(rate) + "SSND" + be(8 + bytes, 4) +
+           std::string(8 + bytes, '\0');
+}
+// An 8SVX file of `bytes` 8-bit samples.
+std::string svx(uint32_t rate, uint32_t bytes) {
+    const std::string header = be(bytes, 4) + be(0, 4) + be(0, 4) + be(rate, 2) + '\1' + '\0' +
+                               be(0x10000, 4);
+    return "FORM" + be(4 + 28 + 8 + bytes, 4) + "8SVXVHDR" + be(20, 4) + header + "BODY" +
+           be(bytes, 4) + std::string(bytes, '\0');
+}
+// One Ogg page: its flags (2: a stream's first), the granule position, and the
+// body in one segment (up to 255 bytes).
+std::string oggPage(int flags, uint64_t granule, const std::string& body) {
+    return "OggS" + std::string(1, '\0') + char(flags) + le(uint32_t(granule), 4) +
+           le(uint32_t(granule >> 32), 4) + le(0, 4) + le(0, 4) + le(0, 4) + '\1' +
+           char(body.size()) + body;
+}
+// A Vorbis identification header for mono sound at `rate`.
+std::string vorbisId(uint32_t rate) {
+    return "\x01vorbis" + le(0, 4) + '\1' + le(rate, 4) + le(0, 4) + le(64000, 4) + le(0, 4) +
+           '\xb8' + '\1';
 }
 // A Creative voice file of the given blocks (type, then contents).
 std::string voc(const std::string& blocks) {
@@ -92,6 +119,64 @@ TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
         EXPECT_EQ(std::pair(mixerVolume(r[0]), mixerLevel(r[0])), std::pair(r[1], r[2])) << r[0];
 }
 
+// Only what the mixer cannot survive is refused, up to the exact limit, and a
+// header is read where its format puts each field.
+TEST(EffectHeaders, RefusedOnlyPastTheLimitsTheMixerSurvives) {
+    const std::string ima = le(2, 2) + le(249, 2); // 249 samples in each 256-byte stereo block
+    const std::string ima3 = le(2, 2) + le(169, 2); // 169 in 264 bytes for three channels
+    const std::string sound = vocBlock(1, "\xd3" + std::string(41, '\0'));
+    const std::string body = std::string(40, '\0');
+    const std::tuple<const char*, std::string, bool> rows[] = {
+        {"IMA ADPCM, stereo", wav(512, {.encoding = 0x11, .blockAlign = 256, .bits = 4, .extra = ima}),
+         true},
+        {"IMA ADPCM, 3 channels", wav(528, {.encoding = 0x11, .channels = 3, .blockAlign = 264,
+                                            .bits = 4, .extra = ima3}),
+         false},
+        {"AIFF at 1000 Hz", aiff(1, 200, 400, 1000), true},
+        {"AIFF at 999 Hz", aiff(1, 200, 400, 999), false},
+        {"AIFF at 192000 Hz", aiff(1, 200, 400, 192000), true},
+        {"AIFF at 192001 Hz", aiff(1, 200, 400, 192001), false},
+        {"8SVX at 22050 Hz", svx(RATE, 400), true},
+        {"8SVX at 999 Hz", svx(999, 400), false},
+        {"voice, 60 s at 4000 Hz", voc(vocBlock(1, "\x06" + std::string(240001, '\0'))), true},
+        {"voice, a sample more", voc(vocBlock(1, "\x06" + std::string(240002, '\0'))), false},
+        {"voice, a block longer than the file", voc(sound).substr(0, 50), false},
+        {"voice, extended stereo block", voc(vocBlock(8, le(59731, 2) + '\0' + '\1') + sound), true},
+        {"voice, a marker", voc(sound + vocBlock(4, le(7, 2)) + std::string(2, '\0')), true},
+        {"voice, a silence of no length", voc(sound + vocBlock(3, le(0, 2) + "\xd3")), false},
+        {"Ogg Vorbis, 1 s", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body), true},
+        {"Ogg Vorbis ending on an empty page",
+         oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body) + oggPage(0, RATE, ""), true},
+        {"Ogg claiming 2^32 frames", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, 1ull << 32, body),
+         false},
+        {"Ogg without an identification header", oggPage(0, RATE, body), false},
+        {"Ogg cut in its segment table", oggPage(2, 0, vorbisId(RATE)).substr(0, 27), false},
+        {"Ogg cut in a page", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body).substr(0, 40),
+         false},
+    };
+    for (const auto& [what, bytes, usable] : rows)
+        EXPECT_EQ(effectDataUsable(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
+                  usable)
+            << what;
+
+    // A file is read whole up to its limit exactly, also as descriptor 0 (a
+    // game started with standard input closed); what failed leaves nothing.
+    const std::string file = makeTempDir("data") + "ten";
+    std::ofstream(file, std::ios::binary) << "0123456789";
+    std::vector<unsigned char> out{1, 2, 3};
+    EXPECT_FALSE(readDataFile((file + "-missing").c_str(), 10, out));
+    EXPECT_TRUE(out.empty());
+    out = {1, 2, 3};
+    EXPECT_FALSE(readDataFile(file.c_str(), 9, out));
+    EXPECT_TRUE(out.empty());
+    const int input = dup(0);
+    close(0);
+    EXPECT_TRUE(readDataFile(file.c_str(), 10, out));
+    dup2(input, 0);
+    close(input);
+    EXPECT_EQ(std::string(out.begin(), out.end()), "0123456789");
+}
+
 TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     testdriver::setMessageBoxHook(recordBox);
     musicVolume = 200;
@@ -118,6 +203,21 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     playEffect(EFFECT_SHOT);
     EXPECT_TRUE(first >= 0 && effectChannels[EFFECT_SHOT] == first + 1);
     EXPECT_NE(Mix_Playing(first), 0); // the earlier instance keeps playing
+}
+
+// The pause screen holds every effect still sounding, the first one too, also
+// when every effect has a channel of its own from earlier plays.
+TEST_F(AudioData, PauseHoldsEveryEffectStillSounding) {
+    writeWav(dir + "fx0", 4 * RATE * 2);  // two seconds
+    EXPECT_TRUE(initAudio());
+    for (int32_t& channel : effectChannels) channel = 7;  // each played long ago
+    playEffect(0);
+    const int channel = effectChannels[0];
+    ASSERT_TRUE(channel >= 0 && channel != 7);
+    pauseEffects();
+    EXPECT_NE(Mix_Paused(channel), 0);
+    resumeEffects();
+    EXPECT_EQ(Mix_Paused(channel), 0);
 }
 
 // Any format the mixer reads loads; headers the mixer cannot survive (or that

@@ -110,6 +110,7 @@ TEST_F(Collisions, RocksBreakAlongTheFamilyTree) {
     expectActiveAt(mediumRocks[4], 130.0f, 116.0f);
     mediumRockHit(4, 0);
     EXPECT_EQ(score, 300);
+    EXPECT_TRUE(played(EFFECT_MEDIUM_ROCK));
     expectActiveAt(mediumRockExplosions[4], 114.0f, 100.0f);
     expectActiveAt(smallRocks[4], 138.0f, 124.0f);
     expectActiveAt(smallRocks[10], 138.0f, 124.0f);

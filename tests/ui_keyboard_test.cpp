@@ -238,6 +238,20 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     turningLeft = true;
     applyPadState(pad(0));
     EXPECT_TRUE(activeShots() == 1 && turningLeft);
+
+    // After a focus change the pad starts over: a control held across it
+    // neither presses its key again nor lets go of the key it pressed before.
+    static std::string sent;
+    const PadKeySink record = [](int key, bool press) {
+        sent += (press ? "+" : "-") + std::to_string(key) + " ";
+    };
+    keyBindings.fire = KEY_SPACE;
+    applyPadState(pad(1 << 2), record);
+    EXPECT_EQ(sent, "+32 ");
+    forgetPadControls();
+    applyPadState(pad(1 << 2), record);
+    applyPadState(pad(0), record);
+    EXPECT_EQ(sent, "+32 ");
 }
 
 } // namespace

@@ -68,7 +68,8 @@ TEST_F(Menus, PenPressesByScreen) {
         {STATE_MENU, 231, 300, STATE_MENU},          {STATE_MENU, 49, 230, STATE_REDEFINE_KEYS},
         {STATE_MENU, 48, 240, STATE_MENU},           {STATE_PAUSED, 10, 320, STATE_LEVEL_CLEARED},
         {STATE_PAUSED, 230, 320, STATE_SHIP_LOST},   {STATE_PAUSED, 191, 257, STATE_REDEFINE_KEYS},
-        {STATE_SHIP_LOST, 10, 280, STATE_SHIP_LOST}, {STATE_EXITING, 10, 10, STATE_EXITING}};
+        {STATE_SHIP_LOST, 10, 280, STATE_SHIP_LOST}, {STATE_EXITING, 10, 10, STATE_EXITING},
+        {STATE_TITLE, 120, 160, STATE_MENU}};
     for (auto [from, x, y, want] : taps) {
         SetUp();
         gameState = from;

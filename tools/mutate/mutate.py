@@ -307,8 +307,23 @@ def configure(src, build, jobs):
 
 
 def test_programs(src):
+    """The test programs, then the recorded games the suite verifies (named
+    replay.NAME): a planted fault that changes how a real game plays out, or
+    what the world holds at its end, shows there."""
     folder = os.path.join(src, "tests")
-    return sorted(f[:-4] for f in os.listdir(folder) if f.endswith("_test.cpp"))
+    programs = sorted(f[:-4] for f in os.listdir(folder) if f.endswith("_test.cpp"))
+    replays = os.path.join(folder, "replays")
+    if os.path.isdir(replays):
+        programs += sorted("replay." + f[:-7] for f in os.listdir(replays) if f.endswith(".replay"))
+    return programs
+
+
+def command_for(buildDir, src, name):
+    if name.startswith("replay."):
+        replay = os.path.join(src, "tests", "replays", name[len("replay."):] + ".replay")
+        return [os.path.join(buildDir, "bin", "corvusraiders"), "--replay", replay, "--verify"]
+    return [os.path.join(buildDir, "tests", name), "--gtest_brief=1", "--gtest_fail_fast",
+            "--gtest_filter=-" + ":".join(EXCLUDED_TESTS)]
 
 
 def build(buildDir, targets, jobs, limit):
@@ -320,11 +335,10 @@ def build(buildDir, targets, jobs, limit):
         return False, "build timed out"
 
 
-def run_tests(buildDir, programs, jobs, limit):
+def run_tests(buildDir, src, programs, jobs, limit):
     """Runs the test programs, `jobs` at a time, and stops at the first one that
     fails or overruns. Returns (failed program or "", seconds per program)."""
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", SDL_AUDIODRIVER="dummy")
-    args = ["--gtest_brief=1", "--gtest_fail_fast", "--gtest_filter=-" + ":".join(EXCLUDED_TESTS)]
     queue = list(programs)
     running = {}
     times = {}
@@ -332,7 +346,7 @@ def run_tests(buildDir, programs, jobs, limit):
     while (queue or running) and not failed:
         while queue and len(running) < jobs:
             name = queue.pop(0)
-            p = subprocess.Popen([os.path.join(buildDir, "tests", name), *args], env=env,
+            p = subprocess.Popen(command_for(buildDir, src, name), env=env,
                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                  cwd=os.path.join(buildDir, "tests"), start_new_session=True)
             running[name] = (p, time.monotonic())
@@ -420,12 +434,12 @@ def main():
     started = time.monotonic()
     configure(src, buildDir, a.jobs)
     programs = test_programs(src)
-    targets = programs + ["corvusraiders"]
+    targets = [p for p in programs if not p.startswith("replay.")] + ["corvusraiders"]
     ok, log = build(buildDir, targets, a.jobs, 3600)
     if not ok:
         print("the unchanged tree does not build:\n" + log, file=sys.stderr)
         return 2
-    failed, baseline = run_tests(buildDir, programs, a.jobs, a.timeout * 3)
+    failed, baseline = run_tests(buildDir, src, programs, a.jobs, a.timeout * 3)
     if failed:
         print(f"the unchanged tree fails {failed}; fix that first", file=sys.stderr)
         return 2
@@ -447,7 +461,7 @@ def main():
             if not ok:
                 o = Outcome(f, "not built", "compile error")
             else:
-                failed, _ = run_tests(buildDir, order_for(f, programs, baseline), a.jobs, a.timeout)
+                failed, _ = run_tests(buildDir, src, order_for(f, programs, baseline), a.jobs, a.timeout)
                 o = Outcome(f, "caught" if failed else "missed", failed)
         finally:
             with open(path, "w", encoding="utf-8") as fh:
