@@ -132,10 +132,14 @@ template <class V> void visitWorld(V& v) {
 
     v.random();
 
+    // Before set-up (a replay file is checked before the game's objects
+    // exist) the slots are empty: an idle sprite stands in, so the world's
+    // size is the same either way.
+    static Sprite unmade;
     int count = 0;
     Sprite** all = sprites(count);
     for (int i = 0; i < count; ++i) {
-        Sprite* s = all[i];
+        Sprite* s = all[i] ? all[i] : &unmade;
         v.i32(s->frame, 0, s->frameCount > 0 ? s->frameCount - 1 : 0);
         v.i32(s->frameDelay);
         v.i32(s->lastFrameTime);
