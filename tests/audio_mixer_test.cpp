@@ -63,12 +63,12 @@ std::string aiff(uint32_t channels, uint32_t frames, uint32_t bytes, uint32_t ra
            be(frames, 4) + be(16, 2) + extended(rate) + "SSND" + be(8 + bytes, 4) +
            std::string(8 + bytes, '\0');
 }
-// An 8SVX file of `bytes` 8-bit samples.
-std::string svx(uint32_t rate, uint32_t bytes) {
+// An 8SVX file of `bytes` 8-bit samples, its header cut to `headerBytes`.
+std::string svx(uint32_t rate, uint32_t bytes, uint32_t headerBytes = 20) {
     const std::string header = be(bytes, 4) + be(0, 4) + be(0, 4) + be(rate, 2) + '\1' + '\0' +
                                be(0x10000, 4);
-    return "FORM" + be(4 + 28 + 8 + bytes, 4) + "8SVXVHDR" + be(20, 4) + header + "BODY" +
-           be(bytes, 4) + std::string(bytes, '\0');
+    return "FORM" + be(4 + 8 + headerBytes + 8 + bytes, 4) + "8SVXVHDR" + be(headerBytes, 4) +
+           header.substr(0, headerBytes) + "BODY" + be(bytes, 4) + std::string(bytes, '\0');
 }
 // One Ogg page: its flags (2: a stream's first), the granule position, and the
 // body in one segment (up to 255 bytes).
@@ -127,8 +127,8 @@ TEST(EffectHeaders, RefusedOnlyPastTheLimitsTheMixerSurvives) {
     const std::string sound = vocBlock(1, "\xd3" + std::string(41, '\0'));
     const std::string body = std::string(40, '\0');
     const std::tuple<const char*, std::string, bool> rows[] = {
-        {"IMA ADPCM, stereo", wav(512, {.encoding = 0x11, .blockAlign = 256, .bits = 4, .extra = ima}),
-         true},
+        {"IMA ADPCM, stereo",
+         wav(512, {.encoding = 0x11, .blockAlign = 256, .bits = 4, .extra = ima}), true},
         {"IMA ADPCM, 3 channels", wav(528, {.encoding = 0x11, .channels = 3, .blockAlign = 264,
                                             .bits = 4, .extra = ima3}),
          false},
@@ -138,15 +138,31 @@ TEST(EffectHeaders, RefusedOnlyPastTheLimitsTheMixerSurvives) {
         {"AIFF at 192001 Hz", aiff(1, 200, 400, 192001), false},
         {"8SVX at 22050 Hz", svx(RATE, 400), true},
         {"8SVX at 999 Hz", svx(999, 400), false},
+        {"8SVX, the shortest header", svx(RATE, 400, 14), true},
+        {"MS ADPCM, the shortest format record",
+         wav(512, {.encoding = 2, .channels = 1, .blockAlign = 256, .bits = 4,
+                   .extra = le(32, 2) + le(500, 2) + le(7, 2) + std::string(28, '\0')}),
+         true},
         {"voice, 60 s at 4000 Hz", voc(vocBlock(1, "\x06" + std::string(240001, '\0'))), true},
         {"voice, a sample more", voc(vocBlock(1, "\x06" + std::string(240002, '\0'))), false},
         {"voice, a block longer than the file", voc(sound).substr(0, 50), false},
-        {"voice, extended stereo block", voc(vocBlock(8, le(59731, 2) + '\0' + '\1') + sound), true},
+        {"voice, extended stereo block",
+         voc(vocBlock(8, le(59731, 2) + '\0' + '\1') + sound), true},
         {"voice, a marker", voc(sound + vocBlock(4, le(7, 2)) + std::string(2, '\0')), true},
         {"voice, a silence of no length", voc(sound + vocBlock(3, le(0, 2) + "\xd3")), false},
+        {"voice, a short silence", voc(sound + vocBlock(3, le(100, 2) + "\xd3")), true},
+        {"voice, a block at another rate", voc(sound + vocBlock(1, "\xd4" + body)), false},
+        {"voice, 16-bit samples with the rate in hertz",
+         voc(vocBlock(9, le(RATE, 4) + '\x10' + '\1' + le(4, 2) + le(0, 4) + body)), true},
+        {"voice, 12-bit samples",
+         voc(vocBlock(9, le(RATE, 4) + '\x0c' + '\1' + le(4, 2) + le(0, 4) + body)), false},
+        {"voice, no end mark after an empty block",
+         voc(sound).substr(0, voc(sound).size() - 1) + vocBlock(5, ""), true},
         {"Ogg Vorbis, 1 s", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body), true},
         {"Ogg Vorbis ending on an empty page",
          oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body) + oggPage(0, RATE, ""), true},
+        {"Ogg Vorbis, the shortest identification header",
+         oggPage(2, 0, vorbisId(RATE).substr(0, 16)) + oggPage(0, RATE, body), true},
         {"Ogg claiming 2^32 frames", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, 1ull << 32, body),
          false},
         {"Ogg without an identification header", oggPage(0, RATE, body), false},
@@ -154,10 +170,10 @@ TEST(EffectHeaders, RefusedOnlyPastTheLimitsTheMixerSurvives) {
         {"Ogg cut in a page", oggPage(2, 0, vorbisId(RATE)) + oggPage(0, RATE, body).substr(0, 40),
          false},
     };
-    for (const auto& [what, bytes, usable] : rows)
-        EXPECT_EQ(effectDataUsable(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()),
-                  usable)
-            << what;
+    for (const auto& [what, bytes, usable] : rows) {
+        const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+        EXPECT_EQ(effectDataUsable(data, bytes.size()), usable) << what;
+    }
 
     // A file is read whole up to its limit exactly, also as descriptor 0 (a
     // game started with standard input closed); what failed leaves nothing.

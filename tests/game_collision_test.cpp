@@ -127,13 +127,16 @@ TEST_F(Collisions, LevelEndsWithTheLastRockUnlessTheBossLivesAndTheNextFollows) 
     boss.bossHitPoints = 0;
     bossHit(0);  // the destroying hit
     EXPECT_EQ(gameState, STATE_LEVEL_CLEARED);
-    // The next level follows the pause of 50 updates, after one more update.
+    // The next level follows the pause of 50 updates, after one more update,
+    // without a message still showing from the level before.
+    messageSprite->active = true;
     step(50);
     EXPECT_EQ(gameState, STATE_LEVEL_CLEARED);
     step();
     EXPECT_EQ(gameState, STATE_NEXT_LEVEL);
     step();
     EXPECT_EQ(gameState, STATE_PLAYING);
+    EXPECT_FALSE(messageSprite->active);
     EXPECT_EQ(level * 100 + rocksLeft, 212);
 }
 

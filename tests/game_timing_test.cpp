@@ -78,6 +78,7 @@ TEST_F(Timing, HeldTurnKeyTurnsEveryThirdFrameAndTheShipCoastsSlowingDown) {
     EXPECT_TRUE(!shipSprites[0]->active && shipSprites[13]->active);
     EXPECT_NEAR(ship()->x, x, 1e-4f);
     EXPECT_NEAR(ship()->y, y, 1e-4f);
+    EXPECT_EQ(std::pair(shieldSprite->x, shieldSprite->y), std::pair(ship()->x, ship()->y));
 }
 
 TEST_F(Timing, EveryAttemptStartsAfreshWithTheRulesOfItsLevel) {
@@ -181,8 +182,10 @@ TEST_F(Timing, NextCarrierIsDueAfterAnEscapeOrAfterThePowerUpItGave) {
     powerUpIndex = -1;
     levelFrames = 0;
     rocksLeft = 12;  // keep carriers coming although no rock is on the screen
+    forgetEffects();
     while (!bonusCarrier->active) step();
     EXPECT_EQ(levelFrames, firstDelay + 2);  // the update that sees levelFrames pass the delay
+    EXPECT_TRUE(played(EFFECT_CARRIER_ARRIVES));
     // It rocks between its two images as it flies: each change of image once.
     std::string images;
     for (; bonusCarrier->active; step()) {
@@ -262,8 +265,9 @@ TEST_F(Timing, TheBossFiresItsPatternInOrderFromItsGunEachAttemptAfresh) {
         updatePowerUps();
         EXPECT_FALSE(bossShot->active) << "due after, not at, its time";
         ++levelFrames;
+        boss.bossShotTravel = 999;  // as the last shot's flight left it
         updatePowerUps();
-        EXPECT_TRUE(bossShot->active && played(EFFECT_BOSS_FIRE));
+        EXPECT_TRUE(bossShot->active && played(EFFECT_BOSS_FIRE) && boss.bossShotTravel == 0);
         EXPECT_EQ(std::tuple(bossShot->x, bossShot->y, bossShot->vx, bossShot->vy),
                   std::tuple(124.0f, 100.0f, boss.bossShotVx[k], boss.bossShotVy[k]));
     }

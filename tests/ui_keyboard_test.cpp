@@ -246,12 +246,15 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
         sent += (press ? "+" : "-") + std::to_string(key) + " ";
     };
     keyBindings.fire = KEY_SPACE;
+    EXPECT_TRUE(applyPadState(pad(1 << 2), record));
+    EXPECT_FALSE(applyPadState(pad(1 << 2), record));  // nothing new
+    EXPECT_TRUE(applyPadState(pad(0), record));
     applyPadState(pad(1 << 2), record);
-    EXPECT_EQ(sent, "+32 ");
+    EXPECT_EQ(sent, "+32 -32 +32 ");
     forgetPadControls();
     applyPadState(pad(1 << 2), record);
     applyPadState(pad(0), record);
-    EXPECT_EQ(sent, "+32 ");
+    EXPECT_EQ(sent, "+32 -32 +32 ");
 }
 
 } // namespace

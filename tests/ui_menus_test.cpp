@@ -69,13 +69,16 @@ TEST_F(Menus, PenPressesByScreen) {
         {STATE_MENU, 48, 240, STATE_MENU},           {STATE_PAUSED, 10, 320, STATE_LEVEL_CLEARED},
         {STATE_PAUSED, 230, 320, STATE_SHIP_LOST},   {STATE_PAUSED, 191, 257, STATE_REDEFINE_KEYS},
         {STATE_SHIP_LOST, 10, 280, STATE_SHIP_LOST}, {STATE_EXITING, 10, 10, STATE_EXITING},
-        {STATE_TITLE, 120, 160, STATE_MENU}};
+        {STATE_TITLE, 120, 160, STATE_MENU},         {STATE_MENU, 100, 321, STATE_MENU},
+        {STATE_MENU, 192, 257, STATE_MENU}};
     for (auto [from, x, y, want] : taps) {
         SetUp();
         gameState = from;
         shipVelocityX = 2.5f;  // as a game given up from the pause screen leaves it
         onPenPress(x, y);
         EXPECT_EQ(gameState, want) << from << " tapped at " << x << "," << y;
+        // A game given up blows up.
+        EXPECT_EQ(played(EFFECT_SHIP_LOST), from != want && want == STATE_SHIP_LOST);
         EXPECT_EQ(shipVelocityX, want == STATE_PLAYING ? 0.0f : 2.5f);  // a new game starts at rest
         EXPECT_EQ(exitCountdown, from == STATE_EXITING ? 1 : 100);
         // Pausing, or a redefinition, remembers the screen to go back to.
