@@ -82,6 +82,13 @@ TEST(ConvertImage, EachDepthWithPaddedScanLines) {
     ASSERT_TRUE(convertImage({3, 2, 8, 3, table, bits8, 4}, 3, 2, out.data()));
     EXPECT_EQ(out, (Pixels{0xF800, 0x07C0, 0x001F, 0x001F, 0, 0}));
 
+    // 32 bits by the colour rule.
+    const uint32_t bits32[2] = {0xFFFF0000, 0xFF0000FF};
+    Pixels two(2, FILL);
+    EXPECT_TRUE(convertImage({2, 1, 32, 0, nullptr, reinterpret_cast<const uint8_t*>(bits32), 8},
+                             2, 1, two.data()));
+    EXPECT_EQ(two, (Pixels{0xF800, 0x001F}));
+
     // Any other depth is refused and leaves the array alone.
     Pixels keep(4, FILL);
     EXPECT_FALSE(convertImage({2, 2, 1, 2, nullptr, bits8, 4}, 2, 2, keep.data()));
@@ -104,6 +111,14 @@ TEST_F(PictureFiles, TrueColourByTheColourRuleGreyByItsRamp) {
         grey.setPixel(i % 3, i / 3, qRgb(i * 51, i * 51, i * 51));
     EXPECT_EQ(load(grey, 3, 2), (Pixels{0, colourRule(0xFF333333), colourRule(0xFF666666),
                                         colourRule(0xFF999999), colourRule(0xFFCCCCCC), 0xFFDF}));
+
+    // An indexed picture by its colour table (three colours: two would be
+    // stored as a one-bit picture).
+    QImage indexed(3, 1, QImage::Format_Indexed8);
+    indexed.setColorTable({0xFFFF0000, 0xFF0000FF, 0xFF00FF00});
+    for (int i = 0; i < 3; ++i)
+        indexed.setPixel(i, 0, (i + 1) % 3);
+    EXPECT_EQ(load(indexed, 3, 1), (Pixels{0x001F, 0x07C0, 0xF800}));
 }
 
 TEST_F(PictureFiles, Rgb565BitmapsKeepTheirValuesWhicheverWayTheirRowsRun) {

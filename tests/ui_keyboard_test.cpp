@@ -212,6 +212,10 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
         EXPECT_EQ(activeShots(), shots) << want;
     }
     EXPECT_FLOAT_EQ(shipVelocityY, -1.5f);
+    shieldEnergy = SHIELD_FULL;  // the hat's down raises a full shield
+    applyPadState(pad(0, 0, 0, PAD_HAT_DOWN));
+    EXPECT_TRUE(shieldsUp);
+    applyPadState(pad(0));
 
     // The controller database's numbering: 4 Back, 6 Start, 11 D-pad up.
     const PadLayout db = PAD_LAYOUT_CONTROLLER;

@@ -3,6 +3,7 @@
 #include <climits>
 #include <iterator>
 #include <tuple>
+#include <vector>
 
 #include "support/world_fixture.h"
 #include "ui/ui.h"
@@ -85,6 +86,28 @@ TEST_F(Menus, PenPressesByScreen) {
         const bool remembers = want == STATE_PAUSED || want == STATE_REDEFINE_KEYS;
         EXPECT_EQ(resumeState, remembers ? from : STATE_LEVEL_CLEARED);
     }
+}
+
+TEST_F(Menus, OnlyTheRedefinitionScreenShowsItsHeading) {
+    const Sprite* heading = menuItemSprites[6];
+    const size_t sheet = size_t(heading->sheetWidth) * size_t(heading->sheetHeight);
+    const std::vector<uint16_t> kept(menuItemPixels, menuItemPixels + sheet);
+    // Only the heading's rows of the item sheet are inked.
+    std::fill_n(menuItemPixels, sheet, 0);
+    const size_t rowPixels = size_t(heading->sheetWidth);
+    std::fill_n(menuItemPixels + size_t(heading->sheetRow) * (heading->height + 1) * rowPixels,
+                size_t(heading->height) * rowPixels, 0x1234);
+    for (GameState s : {STATE_MENU, STATE_PAUSED, STATE_REDEFINE_KEYS}) {
+        gameState = s;
+        std::memset(backBuffer, 0, SCREEN_BYTES);
+        drawOptions();
+        int inked = 0;  // pixels drawn where the heading goes
+        for (int y = int(heading->y); y < int(heading->y) + heading->height; ++y)
+            for (int x = int(heading->x); x < int(heading->x) + heading->width; ++x)
+                inked += backBuffer[y * SCREEN_WIDTH + x] != 0;
+        EXPECT_EQ(inked > 0, s == STATE_REDEFINE_KEYS) << s;
+    }
+    std::copy(kept.begin(), kept.end(), menuItemPixels);
 }
 
 TEST_F(Menus, KnobsStandAtHalfTheVolume) {
