@@ -295,14 +295,12 @@ uint32_t replayRules() {
 }
 
 // Empty when there is no home folder to keep them in.
-std::string lastReplayPath() {
+static std::string stateFile(const char* name) {
     const std::string dir = stateDirectory();
-    return dir.empty() ? dir : dir + "last.replay";
+    return dir.empty() ? dir : dir + name;
 }
-std::string bestReplayPath() {
-    const std::string dir = stateDirectory();
-    return dir.empty() ? dir : dir + "best.replay";
-}
+std::string lastReplayPath() { return stateFile("last.replay"); }
+std::string bestReplayPath() { return stateFile("best.replay"); }
 
 bool decodeInput(const uint8_t* data, size_t end, size_t& pos, Input& out) {
     if (pos >= end)
