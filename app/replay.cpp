@@ -12,7 +12,8 @@
 #include "audio/audio.h"
 #include "game/game.h"
 #include "gfx/gfx.h"
-#include "platform/config.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "settings/settings.h"
 #include "ui/ui.h"
 

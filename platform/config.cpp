@@ -2,26 +2,18 @@
 // integer entries, read once and rewritten atomically when something changed.
 #include "platform/config.h"
 
+#include "platform/paths.h"
+
 #include <cerrno>
 #include <climits>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <pwd.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr mode_t SETTINGS_DIR_MODE = 0700;   // the folder holds private settings
-constexpr mode_t NEW_FILE_MODE = 0600;       // a file that did not exist before
 constexpr size_t MAX_FILE_BYTES = 4 << 20;   // no settings file of this game comes near
-constexpr int MAX_LINK_HOPS = 40;            // the kernel's own limit for a path
-constexpr const char* TEMP_SUFFIX = ".tmp-"; // followed by the writer's process id
+constexpr const char* LOCK_SUFFIX = ".lock";
 constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 // Paths found unreadable in this run: reported once and never written.
@@ -45,19 +37,6 @@ void reportUnwritable(const std::string& path, const char* why) {
                  "corvusraiders: cannot write the settings file %s (%s); the changes of this "
                  "run are not saved\n",
                  path.c_str(), why);
-}
-
-// The home folder from the password database, for a session that set neither
-// HOME nor XDG_CONFIG_HOME; empty when the user has no entry or no home there.
-std::string passwordHome() {
-    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
-    std::vector<char> buf(size_t(size > 0 ? size : 16384));
-    struct passwd entry, *found = nullptr;
-    while (getpwuid_r(geteuid(), &entry, buf.data(), buf.size(), &found) == ERANGE &&
-           buf.size() < (size_t(1) << 20))
-        buf.resize(buf.size() * 2);
-    return found && found->pw_dir && found->pw_dir[0] == '/' ? std::string(found->pw_dir)
-                                                              : std::string();
 }
 
 bool isBlank(char c) {
@@ -89,154 +68,12 @@ bool parseInt(const std::string& text, int* out) {
     return true;
 }
 
-// Creates `dir` and its missing parents; true when it exists afterwards.
-bool makeDirectories(const std::string& dir) {
-    std::string partial;
-    for (size_t i = 0; i < dir.size(); ++i) {
-        partial += dir[i];
-        if ((dir[i] == '/' && i > 0) || i + 1 == dir.size()) {
-            if (mkdir(partial.c_str(), SETTINGS_DIR_MODE) != 0 && errno != EEXIST) return false;
-        }
-    }
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0) return false;
-    if (!S_ISDIR(st.st_mode)) errno = ENOTDIR;
-    return S_ISDIR(st.st_mode);
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
-}
-
-std::string directoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
-
-// The file a chain of symbolic links ends at (which need not exist yet), so
-// that a save replaces the target and leaves the links in place.
-std::string linkTarget(std::string path) {
-    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        char buf[PATH_MAX];
-        ssize_t n = readlink(path.c_str(), buf, sizeof buf - 1);
-        if (n <= 0) return path;
-        std::string next(buf, size_t(n));
-        path = next[0] == '/' ? next : directoryOf(path) + next;
-    }
-    return path;
-}
-
 } // namespace
-
-ReadResult readWhole(const std::string& path, std::string& data, const char*& why, size_t limit) {
-    // Non-blocking, so a pipe put in place of the file cannot stall the game.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return ReadResult::Absent;
-        why = std::strerror(errno);
-        return ReadResult::Unreadable;
-    }
-    struct stat st;
-    ReadResult result = ReadResult::Read;
-    if (fstat(fd, &st) != 0) {
-        why = std::strerror(errno);
-        result = ReadResult::Unreadable;
-    } else if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-        result = ReadResult::Unreadable;
-    } else if (size_t(st.st_size) > limit) {
-        why = "too large";
-        result = ReadResult::Unreadable;
-    }
-    char buf[8192];
-    while (result == ReadResult::Read) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n == 0) break;
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || data.size() + size_t(n) > limit) {
-            why = n < 0 ? std::strerror(errno) : "too large";
-            result = ReadResult::Unreadable;
-            break;
-        }
-        data.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return result;
-}
-
-namespace {
-
-// Removes "<file>.tmp-<pid>" files beside `file` whose writer is gone: a save
-// of this process is never under way while a Config is opened, and a live
-// process keeps its file. Anything that is not a plain file is left alone.
-void removeStaleTemporaries(const std::string& file) {
-    const std::string dir = directoryOf(file);
-    const std::string prefix = file.substr(dir.size()) + TEMP_SUFFIX;
-    DIR* d = opendir(dir.c_str());
-    if (!d) return;
-    while (dirent* e = readdir(d)) {
-        const char* name = e->d_name;
-        if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
-        const char* digits = name + prefix.size();
-        size_t count = std::strspn(digits, "0123456789");
-        if (count == 0 || count > 9 || digits[count] != '\0') continue;
-        const long pid = std::strtol(digits, nullptr, 10);
-        if (pid <= 0) continue;
-        const bool gone = pid == long(getpid()) || (kill(pid_t(pid), 0) != 0 && errno == ESRCH);
-        struct stat st;
-        const std::string path = dir + name;
-        if (gone && lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::unlink(path.c_str());
-    }
-    closedir(d);
-}
-
-// The game's folder under an XDG base folder: $VAR when set and not empty,
-// else HOME (or the password database's home) followed by fallback. Empty
-// when there is no home at all: nothing is kept between runs then.
-std::string xdgFolder(const char* var, const char* fallback) {
-    const char* xdg = std::getenv(var);
-    std::string base;
-    if (xdg && *xdg) {
-        base = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = home && *home ? std::string(home) : passwordHome();
-        if (base.empty()) return base;
-        base += fallback;
-    }
-    if (base.back() != '/') base += '/';
-    return base + "corvusraiders/";
-}
-
-} // namespace
-
-std::string stateDirectory() {
-    return xdgFolder("XDG_STATE_HOME", "/.local/state");
-}
-
-std::string Config::userDirectory() {
-    return xdgFolder("XDG_CONFIG_HOME", "/.config");
-}
 
 // A File-domain name is a path of its own (".conf" is still appended); a
 // User-domain name lives in the user's settings folder. Without a settings
 // folder a User-domain file is neither read nor written, and that is said once.
-Config::Config(const char* name, Domain domain) {
+Config::Config(const char* name, Domain domain, Access access) {
     if (domain == User) {
         const std::string dir = userDirectory();
         if (dir.empty()) {
@@ -257,6 +94,7 @@ Config::Config(const char* name, Domain domain) {
     for (const std::string& p : refused)
         if (p == path_) readable_ = false;
     if (!readable_) return;
+    if (access == Update) lock_.emplace(path_ + LOCK_SUFFIX);
 
     std::string data;
     const char* why = "";
@@ -275,7 +113,11 @@ Config::Config(const char* name, Domain domain) {
     case ReadResult::Absent:
         break;
     }
-    removeStaleTemporaries(linkTarget(path_));
+    if (lock_) removeStaleTemporaries(linkTarget(path_), lock_->held());
+}
+
+std::string Config::userDirectory() {
+    return settingsDirectory();
 }
 
 // Lines end at "\n"; a "\r" before it is kept as the line's own end, and new
@@ -338,40 +180,6 @@ Config::~Config() {
     }
     if (!writeWhole(path_, data.data(), data.size()))
         reportUnwritable(target, std::strerror(errno));
-}
-
-bool writeWhole(const std::string& path, const void* bytes, size_t size) {
-    const std::string target = linkTarget(path);
-    const std::string dir = directoryOf(target);
-    if (!makeDirectories(dir)) return false;
-
-    // The new file takes over the old one's permissions (and owner, where
-    // the process may give it away).
-    struct stat old;
-    const bool existed = stat(target.c_str(), &old) == 0;
-    std::string temp = target + TEMP_SUFFIX + std::to_string(long(getpid()));
-    int fd =
-        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, NEW_FILE_MODE);
-    if (fd < 0) return false;
-    bool ok = fchmod(fd, existed ? old.st_mode & 07777 : NEW_FILE_MODE) == 0;
-    if (existed && (old.st_uid != geteuid() || old.st_gid != getegid()))
-        (void)!fchown(fd, old.st_uid, old.st_gid);
-    ok = ok && writeAll(fd, static_cast<const char*>(bytes), size) && ::fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) ok = false, error = errno;
-    if (ok && std::rename(temp.c_str(), target.c_str()) != 0) ok = false, error = errno;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        errno = error;
-        return false;
-    }
-    // Make the rename itself durable.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return true;
 }
 
 void Config::setGroup(const char* group) {

@@ -1,38 +1,41 @@
 // Per-user settings files with groups and integer entries.
 //
-// A Config names a file "NAME.conf" in the user's settings folder,
-// $XDG_CONFIG_HOME/corvusraiders/ (or ~/.config/corvusraiders/ when the
-// variable is unset or empty, the home folder being $HOME or else the user's
-// entry in the password database; with neither, User-domain files are neither
+// A Config names a file "NAME.conf" in the user's settings folder
+// (settingsDirectory(); with no home at all, User-domain files are neither
 // read nor written, which is said once on standard error). The text layout is
 // "[group]" lines followed by "key = value" lines. Lines the class does not
 // understand are kept, and so are byte-order marks at the start of the file and
 // each line's own end ("\n" or "\r\n").
 //
 // The file is read once by the constructor and written only by the destructor,
-// and only when an entry changed; the write goes to a temporary file beside the
-// real file (beside the target when the name is a symbolic link) that is
-// renamed over it, so the file on disk is always whole and keeps its
-// permissions. A save that fails (a folder that cannot be created or written,
-// a full disk, a text grown past the size the reader accepts) keeps the old
-// file, leaves no temporary file and is reported once on standard error with
-// the file and the reason; the settings then live in memory only. A file that
-// exists but cannot be read (no permission, an I/O error, not a regular file,
-// larger than any settings file could be) is reported once on standard error
-// and is never written for the rest of the run. Temporary files left by saves
-// of this file that were killed half-way are removed when the file is next
-// opened.
+// and only when an entry changed, through writeWhole (files.h): the file on
+// disk is always whole and keeps its permissions and links. A Config opened
+// for Update holds the file's lock ("NAME.conf.lock" beside it) from before
+// the read until after the write, so that copies of the game that change the
+// same file one after another each see what the one before wrote. A save that
+// fails (a folder that cannot be created or written, a full disk, a text grown
+// past the size the reader accepts, a link into a folder that is missing)
+// keeps the old file, leaves no temporary file and is reported once on
+// standard error with the file and the reason; the settings then live in
+// memory only. A file that exists but cannot be read (no permission, an I/O
+// error, not a regular file, larger than any settings file could be) is
+// reported once on standard error and is never written for the rest of the
+// run. An update removes what saves killed half-way left beside the file.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 class Config {
   public:
     enum Domain { File = 0, User = 1 };
+    enum Access { Read, Update };  // Update: the file's lock is held while the object lives
 
-    Config(const char* name, Domain domain);
+    Config(const char* name, Domain domain, Access access = Read);
     ~Config();
     Config(const Config&) = delete;
     Config& operator=(const Config&) = delete;
@@ -47,7 +50,7 @@ class Config {
     // False when the file exists but could not be read: nothing is written.
     bool readable() const { return readable_; }
 
-    // The settings folder in use (with a trailing slash).
+    // The settings folder in use (with a trailing slash; see paths.h).
     static std::string userDirectory();
 
   private:
@@ -65,6 +68,7 @@ class Config {
 
     std::string path_;
     std::string group_;
+    std::optional<FileLock> lock_;  // Update only
     // "" (lines before the first header), then one name per header line, so
     // memory grows with the file, not with lines times name length.
     std::vector<std::string> groups_{std::string()};
@@ -73,26 +77,3 @@ class Config {
     bool readable_ = true;
     bool crlf_ = false; // the file's first line ended with "\r\n": so do new lines
 };
-
-// ---------------------------------------------------------------------------
-// Whole files, as the settings files are read and written; the saved replays
-// use them too.
-// ---------------------------------------------------------------------------
-// Reads the whole file at `path` into `data`, without blocking on a pipe put
-// in its place. Absent: no file (or no folder); Unreadable: something is there
-// that cannot be read, not a regular file, or more than `limit` bytes, with
-// the reason in `why`.
-enum class ReadResult { Read, Absent, Unreadable };
-ReadResult readWhole(const std::string& path, std::string& data, const char*& why, size_t limit);
-
-// Replaces the file at `path` (the target of a symbolic link) with `size`
-// bytes, whole or not at all: a temporary file beside it is written, flushed
-// and renamed over it; missing folders are created. False when nothing was
-// written, with errno telling why.
-bool writeWhole(const std::string& path, const void* bytes, size_t size);
-
-// The per-user folder for what the game keeps between runs that is not a
-// setting (the saved replays): $XDG_STATE_HOME/corvusraiders/, or
-// ~/.local/state/corvusraiders/ when the variable is unset or empty (the home
-// folder as for the settings). Empty when there is no home: nothing is saved.
-std::string stateDirectory();

@@ -17,7 +17,9 @@ bool writesHeld = false;
 
 // A saved high score never goes down: another copy of the game sharing the
 // folder may have saved a better one since this copy read the file, and the
-// better one is then kept, on disk and in this copy from now on.
+// better one is then kept, on disk and in this copy from now on. The file is
+// read here under its lock (Config::Update), so no other copy's save can come
+// between this reading and this copy's write.
 void writeHighScore(Config& config) {
     const int onFile = config.readNumEntry("hiscore", highScore);
     if (onFile > highScore) highScore = onFile;
@@ -60,7 +62,7 @@ bool loadSettings() {
 bool saveHighScore() {
     if (writesHeld)
         return false;
-    Config config(SETTINGS_FILE, Config::User);
+    Config config(SETTINGS_FILE, Config::User, Config::Update);
     config.setGroup(SETTINGS_GROUP);
     writeHighScore(config);
     return true;
@@ -69,7 +71,7 @@ bool saveHighScore() {
 bool saveSettings() {
     if (writesHeld)
         return false;
-    Config config(SETTINGS_FILE, Config::User);
+    Config config(SETTINGS_FILE, Config::User, Config::Update);
     config.setGroup(SETTINGS_GROUP);
     writeHighScore(config);
     config.writeEntry("music_volume", musicVolume);

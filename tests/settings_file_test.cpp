@@ -6,6 +6,7 @@
 #include <malloc.h>
 #include <pwd.h>
 #include <sys/resource.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,12 +14,14 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <string>
 
 #include "audio/audio.h"
 #include "game/game.h"
 #include "platform/config.h"
+#include "platform/paths.h"
 #include "settings/settings.h"
 #include "support/runner.h"
 #include "ui/ui.h"
@@ -109,7 +112,8 @@ TEST_F(SettingsFile, TenEntriesSavedInOrderLoadedBackAndReplacedOnlyWhenAValueCh
     EXPECT_TRUE(saveSettings());  // by a rename, leaving no temporary file behind
     EXPECT_NE(inode(), before);
     EXPECT_EQ(readTextFile(path), "[registry]\n" + tenEntries(60101, 17, 255, 2, keys));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    // The file and its lock, which stays for the next save.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }
 
 TEST_F(SettingsFile, HandEditedValuesTakenAsTheyAreOnlyWhenWholeNumbers) {
@@ -147,24 +151,70 @@ TEST_F(SettingsFile, NewEntriesJoinTheirGroupAndOtherLinesStay) {
     EXPECT_EQ(readTextFile(path), crlf + "; mine\n");
 }
 
-// Two copies of the game share the folder: this one read 50000, the other one
-// then saves 499700; this copy's save keeps the better score and shows it.
+// Copies of the game sharing the folder. This one read 50000, another then
+// saved 499700: this copy's save keeps the better score and shows it. A copy
+// in the middle of a save (it read the file and is about to write a lower
+// score) holds back every other copy's save until it is done. Four copies
+// saving their scores at the same time leave the best of them all.
 TEST_F(SettingsFile, ASaveNeverLowersTheHighScoreAnotherCopySaved) {
     seed("[registry]\nhiscore = 50000\n");
     EXPECT_TRUE(loadSettings());
-    const pid_t other = fork();
-    if (other == 0) {
+    const auto inChild = [](const std::function<bool()>& body) {
+        const pid_t pid = fork();
+        if (pid == 0) _exit(body() ? 0 : 1);
+        return pid;
+    };
+    const auto succeeded = [](pid_t pid) {
+        int status = -1;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    ASSERT_TRUE(succeeded(inChild([] {
         loadSettings();
         highScore = 499700;
-        _exit(saveHighScore() ? 0 : 1);
-    }
-    int status = -1;
-    ASSERT_EQ(waitpid(other, &status, 0), other);
-    ASSERT_EQ(status, 0);
+        return saveHighScore();
+    })));
     musicVolume = 9, sfxVolume = 8, musicTrack = 2;
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(highScore, 499700);
     EXPECT_EQ(readTextFile(path), "[registry]\n" + current());
+
+    int held[2], go[2];
+    ASSERT_TRUE(pipe(held) == 0 && pipe(go) == 0);
+    const pid_t slow = inChild([&] {
+        Config config("corvusraiders", Config::User, Config::Update);
+        config.setGroup("registry");
+        config.writeEntry("hiscore", 100);
+        char byte = 0;
+        return write(held[1], &byte, 1) == 1 && read(go[0], &byte, 1) == 1;
+    });
+    char byte = 0;
+    ASSERT_EQ(read(held[0], &byte, 1), 1);
+    const pid_t better = inChild([] {
+        highScore = 600000;
+        return saveHighScore();
+    });
+    // Without the lock the better save is done long before this.
+    int status = 0;
+    for (int waited = 0; waited < 100 && waitpid(better, &status, WNOHANG) == 0; ++waited)
+        usleep(20000);
+    ASSERT_EQ(write(go[1], &byte, 1), 1);
+    EXPECT_TRUE(succeeded(slow));
+    waitpid(better, &status, 0);
+    EXPECT_NE(readTextFile(path).find("hiscore = 600000\n"), std::string::npos) << readTextFile(path);
+
+    constexpr int COPIES = 4, SAVES = 40;
+    pid_t copies[COPIES];
+    for (int c = 0; c < COPIES; ++c)
+        copies[c] = inChild([c] {
+            for (int n = 1; n <= SAVES; ++n) {
+                highScore = 700000 + n * COPIES + c;
+                if (!saveHighScore()) return false;
+            }
+            return true;
+        });
+    for (pid_t pid : copies) EXPECT_TRUE(succeeded(pid));
+    EXPECT_NE(readTextFile(path).find("hiscore = " + std::to_string(700000 + SAVES * COPIES + COPIES - 1)),
+              std::string::npos) << readTextFile(path);
 }
 
 // Each failed save keeps the old file and is reported once per file, with
@@ -192,14 +242,16 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndAreReportedOnce) {
     EXPECT_EQ(readTextFile(path), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 
-    // The folder takes no temporary file: its name is taken by a folder.
+    // A link into a folder that is missing (a drive not mounted): nothing is
+    // created at its far end.
     testing::internal::CaptureStderr();
-    const std::string blocker = path + ".tmp-" + std::to_string(long(getpid()));
-    ASSERT_TRUE(fs::create_directory(blocker));
+    fs::remove(path);
+    fs::create_symlink(home + "unmounted/dir/corvusraiders.conf", path);
     EXPECT_TRUE(saveHighScore());
     EXPECT_TRUE(saveSettings());
-    EXPECT_EQ(readTextFile(path), old);
-    fs::remove(blocker);
+    EXPECT_FALSE(fs::exists(home + "unmounted"));
+    fs::remove(path);
+    std::ofstream(path) << old;
 
     // A settings "folder" that is a plain file cannot be created.
     std::ofstream(home + "plain") << "x";
@@ -215,8 +267,9 @@ TEST_F(SettingsFile, FailedWritesKeepTheOldFileAndAreReportedOnce) {
     EXPECT_TRUE(saveSettings());
     EXPECT_EQ(readTextFile(home + "big/corvusraiders/corvusraiders.conf"), big);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "corvusraiders: cannot write the settings file " + path + " (Is a directory)" +
-                  tail + "corvusraiders: cannot write the settings file " + home +
+              "corvusraiders: cannot write the settings file " + home +
+                  "unmounted/dir/corvusraiders.conf (No such file or directory)" + tail +
+                  "corvusraiders: cannot write the settings file " + home +
                   "plain/corvusraiders/corvusraiders.conf (Not a directory)" + tail +
                   "corvusraiders: cannot write the settings file " + home +
                   "big/corvusraiders/corvusraiders.conf (too large for a settings file)" + tail);
@@ -274,16 +327,16 @@ TEST_F(SettingsFile, SavesGoThroughLinksKeepPermissionsAndClearStaleTemporaries)
     fs::permissions(target, fs::perms(0640));
     fs::create_symlink("../dotfiles/settings.conf", path);
 
-    // Left by saves that were killed: one whose process is gone, one of a live
-    // process; and names that are not this game's temporaries.
-    const pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    waitpid(gone, nullptr, 0);
-    const std::string stale = target + ".tmp-" + std::to_string(gone);
-    const std::string kept[] = {target + ".tmp-" + std::to_string(getppid()), target + ".tmp-12ab",
-                                home + "dotfiles/other.tmp-" + std::to_string(gone)};
+    // Left by a save that was killed; one that a copy of the game (in another
+    // process namespace, whatever its name says) is writing right now and
+    // holds locked; and names that are not this game's temporaries.
+    const std::string stale = target + ".tmp-00c0ffee00c0ffee";
+    const std::string kept[] = {target + ".tmp-2", target + ".tmp-zz",
+                                home + "dotfiles/other.tmp-2"};
     for (const std::string& p : kept) std::ofstream(p) << "x";
     std::ofstream(stale) << "[registry]\nhiscore = 0\n";
+    const int writing = open(kept[0].c_str(), O_RDONLY);
+    ASSERT_EQ(flock(writing, LOCK_EX), 0);
 
     EXPECT_TRUE(loadSettings());
     highScore = 200;
@@ -293,6 +346,15 @@ TEST_F(SettingsFile, SavesGoThroughLinksKeepPermissionsAndClearStaleTemporaries)
     EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
     EXPECT_FALSE(fs::exists(stale));
     for (const std::string& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
+    close(writing);
+
+    // Without the file's lock (a replay's save) only what nobody has touched
+    // for a minute is known to be left over.
+    std::ofstream(stale) << "x";
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::minutes(2));
+    removeStaleTemporaries(target, false);
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(kept[0]));
 }
 
 // Runs in a fresh process that cannot read the settings file (the user
