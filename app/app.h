@@ -64,6 +64,13 @@ extern uint32_t startSeed;                   // the seed the world's generator g
 // Operations
 // ---------------------------------------------------------------------------
 int corvusMain(int argc, char** argv);       // the whole program; main() calls it
+// The keeper process (app/keeper.cpp): started by corvusMain before the
+// windowing system when a game is to be played, told after every frame what
+// the settings are, and told at the teardown's end that nothing is left for
+// it to save.
+void startKeeper();
+void keeperFrameEnd();
+void keeperDone();
 bool initApplication();
 void runFrame();
 void composeFrame();                         // runFrame's composing step alone (benchmarks)

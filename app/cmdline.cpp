@@ -110,6 +110,8 @@ CommandLine parseCommandLine(int argc, char** argv) {
                 result.replayFile = arg + 9;
             else if (i + 1 < argc && argv[i + 1][0] != '-')
                 result.replayFile = argv[++i];
+            if (result.replayFile && !*result.replayFile)
+                return refuse(result, "--replay takes the name of a file, not", "");
             continue;
         }
         if (const char* v = optionValue("--scale", argc, argv, i, missing)) {

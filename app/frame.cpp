@@ -109,6 +109,7 @@ void runFrame() {
         presentFrame(painter.frameBuffer(), DirectPainter::transformOrientation());
     }
     seamFrameEnd();
+    keeperFrameEnd();
 
     frameInProgress = false;
 }

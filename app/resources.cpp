@@ -17,6 +17,7 @@
 #include "game/game.h"
 #include "gfx/gfx.h"
 #include "platform/config.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -356,9 +357,15 @@ bool setupResources() {
     return true;
 }
 
+// Every way out that lets the game end itself comes here (the exit screen, a
+// termination request, the window closed); the keeper covers the others.
 void shutdown() {
-    // A game under way when the program ends is kept as the last game.
+    // A game under way when the program ends is kept as the last game, marked
+    // as ended early; settings changed in the menus are saved as the exit
+    // screen saves them.
     recorderStop();
+    saveSettings();
+    keeperDone();
     Config launch("Kelpworks", Config::User);
     launch.setGroup("corvusraiders");
     // A desktop has no hardware keys that were taken away from other programs

@@ -105,6 +105,8 @@ int corvusMain(int argc, char** argv) {
     if (line.action == CommandLine::REPLAY)
         return runReplay(line.replayFile, line.verify, argc, argv);
 
+    // Before any thread of the windowing system or the sound library exists.
+    startKeeper();
     // Every argument has been taken; the windowing system sees none of them.
     int platformArgc = argc > 0 ? 1 : 0;
     PlatformApplication app(platformArgc, argv);

@@ -226,6 +226,11 @@ struct WorldRandomState {
 };
 void saveWorldRandom(WorldRandomState& out);
 void restoreWorldRandom(const WorldRandomState& in);  // positions checked by the caller
+uint64_t worldRandomDraws();        // draws since the generator was last seeded
+// The state that seeding with `seed` and then `draws` draws leave, worked out
+// in a number of steps that does not grow with `draws` (a replay's start is
+// checked against its seed with it).
+void worldRandomAfter(uint32_t seed, uint64_t draws, WorldRandomState& out);
 
 // Raised whenever a change makes the same inputs play out differently (a rule,
 // a timing, the order of random draws): replays recorded under other rules are

@@ -44,18 +44,77 @@ namespace {
 constexpr size_t RANDOM_STATE_BYTES = 128;  // the C library's default state size
 char randomState[RANDOM_STATE_BYTES];
 random_data randomData;
+uint64_t randomDraws = 0;                   // draws since the last seeding
+
+void seedInto(uint32_t seed, char (&state)[RANDOM_STATE_BYTES], random_data& data) {
+    data = random_data();
+    initstate_r(seed, state, sizeof state, &data);
+}
+
+// Polynomials below x^31 with coefficients modulo 2^32, taken modulo
+// x^31 - x^28 - 1: the generator's words follow w[n] = w[n-31] + w[n-3], so
+// x^n modulo that polynomial gives w[n] in terms of the 31 words of a state.
+using RandomPoly = uint32_t[WORLD_RANDOM_WORDS];
+
+void multiplyModulo(const RandomPoly a, const RandomPoly b, RandomPoly out) {
+    uint32_t wide[2 * WORLD_RANDOM_WORDS - 1] = {};
+    for (int i = 0; i < WORLD_RANDOM_WORDS; ++i)
+        for (int j = 0; j < WORLD_RANDOM_WORDS; ++j) wide[i + j] += a[i] * b[j];
+    for (int t = 2 * WORLD_RANDOM_WORDS - 2; t >= WORLD_RANDOM_WORDS; --t) {
+        wide[t - 3] += wide[t];  // x^t = x^(t-3) + x^(t-31)
+        wide[t - WORLD_RANDOM_WORDS] += wide[t];
+    }
+    for (int i = 0; i < WORLD_RANDOM_WORDS; ++i) out[i] = wide[i];
+}
 } // namespace
 
 void seedWorldRandom(uint32_t seed) {
-    randomData = random_data();
-    initstate_r(seed, randomState, sizeof randomState, &randomData);
+    seedInto(seed, randomState, randomData);
+    randomDraws = 0;
 }
 
 int32_t worldRandom() {
     if (!randomData.state) seedWorldRandom(1);  // unseeded, like the C library
     int32_t value = 0;
     random_r(&randomData, &value);
+    ++randomDraws;
     return value;
+}
+
+uint64_t worldRandomDraws() {
+    return randomDraws;
+}
+
+// The oldest of the 31 words sits at the front position and the newest just
+// before it; `draws` draws later the front has moved on by `draws` places and
+// each place holds the word that many steps newer.
+void worldRandomAfter(uint32_t seed, uint64_t draws, WorldRandomState& out) {
+    char state[RANDOM_STATE_BYTES];
+    random_data data;
+    seedInto(seed, state, data);
+    const int front = int(data.fptr - data.state), rear = int(data.rptr - data.state);
+    uint32_t words[WORLD_RANDOM_WORDS];
+    for (int k = 0; k < WORLD_RANDOM_WORDS; ++k)
+        words[k] = uint32_t(data.state[(front + k) % WORLD_RANDOM_WORDS]);
+
+    RandomPoly power = {1}, base = {0, 1};  // x^0, x^1
+    for (uint64_t n = draws; n; n >>= 1) {
+        if (n & 1) multiplyModulo(power, base, power);
+        multiplyModulo(base, base, base);
+    }
+    const int shift = int(draws % WORLD_RANDOM_WORDS);
+    for (int k = 0; k < WORLD_RANDOM_WORDS; ++k) {
+        uint32_t word = 0;
+        for (int i = 0; i < WORLD_RANDOM_WORDS; ++i) word += power[i] * words[i];
+        out.table[(front + shift + k) % WORLD_RANDOM_WORDS] = int32_t(word);
+        // One step newer: times x.
+        const uint32_t top = power[WORLD_RANDOM_WORDS - 1];
+        for (int i = WORLD_RANDOM_WORDS - 1; i > 0; --i) power[i] = power[i - 1];
+        power[0] = top;
+        power[WORLD_RANDOM_WORDS - 3] += top;
+    }
+    out.front = (front + shift) % WORLD_RANDOM_WORDS;
+    out.rear = (rear + shift) % WORLD_RANDOM_WORDS;
 }
 
 void saveWorldRandom(WorldRandomState& out) {

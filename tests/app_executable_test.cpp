@@ -5,17 +5,22 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <QWidget>
 
 #include <csignal>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <tuple>
 
+#include "app/replay.h"
 #include "audio/audio.h"
+#include "platform/host.h"
 #include "support/runner.h"
 
 namespace {
@@ -67,6 +72,8 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
         {"--replay /nonexistent.replay", 2, "", "cannot read /nonexistent.replay (no such file)\n"},
         {"--replay " CORVUS_SOURCE_DIR "/README.md --verify", 2, "", "README.md is not a replay of this game\n"},
         {"--version extra", 2, "", "unexpected argument 'extra'\nusage: "},
+        {"--replay '' --verify", 2, "", "--replay takes the name of a file, not ''\nusage: "},
+        {"--replay= --verify", 2, "", "--replay takes the name of a file, not ''\nusage: "},
     };
     const std::string dir = makeTempDir("cli");
     for (auto [args, status, wantOut, wantErr] : cases) {
@@ -79,15 +86,18 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
     }
 }
 
+// The ways a session can end that let the game end itself: a termination
+// request, the window's close button, and the exit screen.
+enum class Ending { REQUEST, CLOSED, EXIT_SCREEN };
+
 // Runs the real entry function with the real timer and, once the title has
-// reached the screen, asks it to end: by a termination request, as when the
-// desktop session ends, or through the exit screen (a key to the menu, then
-// Escape). Either way the teardown must leave nothing behind, the sound device
-// closed, and the entry function return 0 (within ten seconds, however busy
-// the machine).
-void runUntilEnded(const std::string& root, bool signal) {
+// reached the screen, ends it one of those ways: the first two after the
+// music slider was moved on the menu and a game has run for a second, the
+// exit screen from the menu (a key to the menu, then Escape). The teardown
+// must leave nothing behind, the sound device closed, and the entry function
+// return 0 (within ten seconds, however busy the machine).
+void runUntilEnded(const std::string& root, Ending ending) {
     setenv("QPEDIR", root.c_str(), 1);
-    setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
     static int argc = 1;
     static char name[] = "corvusraiders";
     static char* argv[] = {name, nullptr};
@@ -95,23 +105,34 @@ void runUntilEnded(const std::string& root, bool signal) {
     const uint8_t* fb = testdriver::deviceFrameBuffer() + (300 * DEVICE_WIDTH + 2) * 2;
     const auto titleShown = [fb] { return uint16_t(fb[0] | fb[1] << 8) == testPictureColour(6); };
     int waited = 0;  // ms
-    bool requested = false;
+    bool asked = false, requested = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         waited += 20;
         if (waited > 10000)
             _exit(1);  // never shown, or the request went unanswered
-        if (!titleShown() || requested)
-            return;  // asked once
-        requested = true;
-        if (signal) {
-            raise(SIGTERM);
-        } else {
-            for (int key : {0x20, 0x01000000}) {
-                testdriver::sendKey(key, true);
-                testdriver::sendKey(key, false);
+        const auto press = [](int key) {
+            testdriver::sendKey(key, true);
+            testdriver::sendKey(key, false);
+        };
+        if (!asked && titleShown()) {
+            asked = true;
+            press(0x20);  // to the menu
+            if (ending == Ending::EXIT_SCREEN) {
+                press(0x01000000);  // Escape
+            } else {
+                testdriver::sendMouse(160, 148, 0);  // the music slider
+                testdriver::sendMouse(160, 148, 2);
+                press('N');
             }
         }
+        if (requested || ending == Ending::EXIT_SCREEN || !asked || levelFrames < 50)
+            return;  // asked once
+        requested = true;
+        if (ending == Ending::REQUEST)
+            raise(SIGTERM);
+        else
+            hostWindow(theWidget)->close();
     });
     poll.start(20);
     const int rc = corvusMain(argc, argv);
@@ -120,13 +141,33 @@ void runUntilEnded(const std::string& root, bool signal) {
     // The frames ran on the real timer and reached the screen (the request
     // came once the title was shown); the test's Qt application outlives the
     // entry function's own.
-    _exit(rc == 0 && tornDown && requested && QCoreApplication::instance() ? 42 : 1);
+    _exit(rc == 0 && tornDown && asked && QCoreApplication::instance() ? 42 : 1);
 }
 
-TEST(Executable, TerminationRequestOrExitScreenRunsTheTeardownAndReturnsZero) {
-    for (bool signal : {true, false})
-        EXPECT_EXIT(runUntilEnded(makeTestDataRoot(), signal), ::testing::ExitedWithCode(42), "")
-            << (signal ? "termination request" : "exit screen");
+TEST(Executable, EveryWayTheGameEndsItselfRunsTheTeardownKeepsTheGameAndTheSettings) {
+    // The child runs this test again with the same environment, so both
+    // sides agree on the folders.
+    if (!std::getenv("CORVUS_ENDS_HOME"))
+        setenv("CORVUS_ENDS_HOME", makeTempDir("ends").c_str(), 1);
+    for (Ending ending : {Ending::REQUEST, Ending::CLOSED, Ending::EXIT_SCREEN}) {
+        const std::string home = std::getenv("CORVUS_ENDS_HOME") + std::to_string(int(ending)) + "/";
+        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+        setenv("XDG_STATE_HOME", home.c_str(), 1);
+        const std::string root = makeTestDataRoot();
+        EXPECT_EXIT(runUntilEnded(root, ending), ::testing::ExitedWithCode(42), "")
+            << int(ending);
+        if (ending == Ending::EXIT_SCREEN)
+            continue;
+        // The slider's volume is saved, and the game under way is kept: it
+        // verifies up to its last whole frame and says that it ended early.
+        EXPECT_NE(readTextFile(home + "corvusraiders/corvusraiders.conf").find("music_volume = 124"),
+                  std::string::npos) << int(ending);
+        const std::string dir = makeTempDir("verify");
+        EXPECT_EQ(runExecutable("QPEDIR='" + root + "'", "--replay '" + home +
+                                "corvusraiders/last.replay' --verify", dir), 0) << int(ending);
+        EXPECT_NE(readTextFile(dir + "out").find("last.replay: ended early"), std::string::npos)
+            << readTextFile(dir + "out") << readTextFile(dir + "err");
+    }
 }
 
 // A request during the start (while the background, a pipe with no writer,
@@ -157,6 +198,75 @@ TEST(Executable, TerminationRequestDuringTheStartEndsItWithStatusZero) {
     // failure: it ends by the signal.
     EXPECT_EXIT(terminateDuringStart(makeTestDataRoot(), true), ::testing::KilledBySignal(SIGTERM),
                 "");
+}
+
+// A recorded game and copies of it changed in one place each, signed again
+// where the change is not about the checksum itself: reading refuses what is
+// damaged, and what reads well must still be the game it says it is. Every
+// fact of the header, every value of the starting world a new game sets
+// afresh, the seed and every input count.
+TEST(ReplayFile, DamagedForgedAndDivergingFilesAreToldFromTheGameTheyClaim) {
+    const std::string whole = readTextFile(CORVUS_SOURCE_DIR "/tests/replays/quit.replay");
+    ReplayFile file;
+    std::string error;
+    ASSERT_TRUE(parseReplay(whole, file, error)) << error;
+    const auto changed = [&](size_t at, uint32_t by, bool sign = true) {
+        std::string b = whole;
+        uint32_t v;
+        std::memcpy(&v, b.data() + at, sizeof v);
+        v += by;
+        std::memcpy(b.data() + at, &v, sizeof v);
+        if (sign) signReplay(reinterpret_cast<uint8_t*>(b.data()), b.size());
+        return b;
+    };
+    // The first press of the fire key turned into its release: a shot less.
+    size_t fire = 0;
+    const auto* records = reinterpret_cast<const uint8_t*>(whole.data());
+    for (size_t pos = file.inputsAt, at = pos; !fire; at = pos) {
+        Input in{INPUT_FRAME};
+        if (!decodeInput(records, whole.size(), pos, in)) break;
+        if (in.kind == INPUT_KEY_DOWN && in.a == KEY_SPACE && !in.repeat) fire = at;
+    }
+    ASSERT_NE(fire, 0u);
+    const size_t world = file.worldAt, scoreInWorld = world + 24;
+    // Bytes, the exit status of --verify, and the start of what it says.
+    const std::tuple<std::string, int, const char*> cases[] = {
+        {whole.substr(0, whole.size() - 1), 2, "is truncated"},
+        {whole + "x", 2, "is damaged (bytes after its end)"},
+        {changed(whole.size() - 20, 1, false), 2, "is damaged (its checksum does not match)"},
+        {changed(REPLAY_AT_FORMAT, 1), 2, "is a replay of format 3; this build reads format 2"},
+        {changed(REPLAY_AT_RULES, 1), 2, "was recorded by a build whose game rules differ"},
+        {whole.substr(0, 8), 2, "is not a replay of this game"},
+        {changed(REPLAY_AT_FLAGS, 2), 2, "is damaged (its header has bits no recording sets)"},
+        {changed(REPLAY_AT_FLAGS, REPLAY_ENDED_EARLY), 2, "is damaged (its records do not add up)"},
+        {changed(REPLAY_AT_SEED, 1), 2, "is damaged (its starting world is not one the game can be in)"},
+        {changed(REPLAY_AT_DRAWS, 1), 2, "is damaged (its starting world is not one the game can be in)"},
+        {changed(scoreInWorld, 100), 2, "is damaged (its starting world is not one the game can be in)"},
+        {changed(REPLAY_AT_SCORE, 99999999), 1, "differs at frame "},
+        {changed(REPLAY_AT_LEVEL, 1), 1, "differs at frame "},
+        {changed(fire, INPUT_KEY_UP - INPUT_KEY_DOWN), 1, "differs at frame "},
+        {whole, 0, ""},
+    };
+    const std::string dir = makeTempDir("forged");
+    for (const auto& [bytes, status, want] : cases) {
+        std::ofstream(dir + "game.replay", std::ios::binary) << bytes;
+        EXPECT_EQ(runExecutable("QPEDIR='" + buildDataRoot() + "'",
+                                "--replay '" + dir + "game.replay' --verify", dir),
+                  status) << want;
+        const std::string said = readTextFile(dir + (status == 1 ? "out" : "err"));
+        EXPECT_NE(said.find(want), std::string::npos) << want << "\n" << said;
+    }
+
+    // The seed is checked by a jump of the generator over every draw made
+    // before the game began: it lands where drawing one by one does.
+    for (uint64_t draws : {0, 1, 30, 31, 32, 1000, 123457}) {
+        seedWorldRandom(77);
+        for (uint64_t n = 0; n < draws; ++n) worldRandom();
+        WorldRandomState drawn, jumped;
+        saveWorldRandom(drawn);
+        worldRandomAfter(77, draws, jumped);
+        EXPECT_EQ(std::memcmp(&drawn, &jumped, sizeof drawn), 0) << draws;
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/replay.h"
 #include "audio/audio.h"
 #include "support/runner.h"
 #include "ui/ui.h"
@@ -98,6 +99,11 @@ void playWholeSession(const std::string& configHome) {
     need(gameState == STATE_SHIP_LOST && lives == -2, 23);
     r.frames(1);
     need(gameState == STATE_GAME_OVER && highScore == scored && scored > 50, 24);
+    // The record game is kept as the best one as soon as its score is saved.
+    ReplayFile best;
+    std::string error;
+    need(loadReplay(configHome + "state/corvusraiders/best.replay", best, error) &&
+             best.facts.endedEarly() && best.facts.score == scored, 28);
     need(runUntil(r, STATE_MENU, 400), 25);
 
     // Escape leads to the exit screen, which ends the program by itself.

@@ -128,13 +128,26 @@ struct StepRunner : QObject {
     }
 };
 
+// Waits up to ten seconds for the keeper to save the game under way, then
+// verifies it: what --verify says, which must be that it ended early.
+std::string verifyKept(const std::string& stateHome, const std::string& qpeRoot) {
+    const std::string file = stateHome + "corvusraiders/last.replay";
+    for (int i = 0; i < 200 && !std::filesystem::exists(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const std::string out = makeTempDir("verify") + "out";
+    const std::string command = "QPEDIR='" + qpeRoot + "' '" CORVUS_BIN_DIR "/corvusraiders' --replay '" +
+                                file + "' --verify >'" + out + "' 2>&1";
+    const int status = std::system(command.c_str());
+    return std::to_string(status) + " " + readTextFile(out);
+}
+
 // In a child process: the real entry function on the X server, with three
 // busy loops beside it. XTest holds keys down for 1.5 s, longer than the
 // server waits before it repeats them: on the title that must open the menu
-// only, and in play a held fire key must launch one shot. Ends the process
-// with 42 when every step held and the game then ended with status 0 on a
-// termination request, with 10 + the step that failed otherwise.
-[[noreturn]] void holdKeysOnABusyXServer(const std::string& display) {
+// only, and in play a held fire key must launch one shot. Then the X server
+// is killed in the middle of the game, and the process ends as the windowing
+// system ends it (status 1); a step that failed ends it with 10 + the step.
+[[noreturn]] void holdKeysOnABusyXServer(const std::string& display, pid_t server) {
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     for (int i = 0; i < 3; ++i)
@@ -143,6 +156,7 @@ struct StepRunner : QObject {
     static char name[] = "corvusraiders";
     static char* argv[] = {name, nullptr};
     PlatformApplication outer(argc, argv);  // the test's filter is in place before the game starts
+    const std::string killServer = "kill -9 " + std::to_string(server);
     StepRunner run;
     run.steps = {
         {"xdotool windowfocus --sync %1",
@@ -150,23 +164,28 @@ struct StepRunner : QObject {
         {"xdotool keydown a sleep 1.5 keyup a", [] { return gameState == STATE_MENU; }},
         {"xdotool key n", [] { return gameState == STATE_PLAYING; }},
         {"xdotool keydown space sleep 1.5 keyup space", [&run] { return run.launches == 1; }},
+        {killServer.c_str(), [] { return false; }},
     };
     QCoreApplication::instance()->installEventFilter(&run);
-    const int rc = corvusMain(argc, argv);
-    _exit(rc == 0 ? 42 : 1);
+    corvusMain(argc, argv);
+    _exit(9);  // the game went on without its display
 }
 
-TEST(Desktop, HeldKeysCountOnceOnABusyXServer) {
+TEST(Desktop, HeldKeysCountOnceOnABusyXServerAndTheGameOutlivesIt) {
     if (!installed("Xvfb") || !installed("xdotool"))
         GTEST_SKIP() << "needs Xvfb and xdotool (scripts/deps.sh installs them)";
     XServer x;
     ASSERT_FALSE(x.display.empty()) << "Xvfb did not start";
-    setenv("QPEDIR", makeTestDataRoot().c_str(), 1);
-    setenv("XDG_CONFIG_HOME", makeTempDir("config").c_str(), 1);
+    const std::string root = makeTestDataRoot(), home = makeTempDir("state");
+    setenv("QPEDIR", root.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    setenv("XDG_STATE_HOME", home.c_str(), 1);
     const pid_t game = fork();
     if (game == 0)
-        holdKeysOnABusyXServer(x.display);
-    EXPECT_EQ(exitStatus(game, 120), 42);
+        holdKeysOnABusyXServer(x.display, x.pid);
+    EXPECT_EQ(exitStatus(game, 120), 1);
+    const std::string said = verifyKept(home, root);
+    EXPECT_NE(said.find("ended early"), std::string::npos) << said;
 }
 
 // The real executable on Qt's Wayland platform under weston. Weston's
@@ -175,7 +194,9 @@ TEST(Desktop, HeldKeysCountOnceOnABusyXServer) {
 // hands them to the game as any Wayland client gets them. Escape, sent every
 // half second, takes the game from the title through the menu to the exit
 // screen, which ends it with status 0: the game started and took keys. A
-// second run ends with status 0 on a termination request.
+// second run ends with status 0 on a termination request. A third starts a
+// game and loses its compositor in the middle of it: the windowing system
+// ends it with status 1, and the game is kept.
 TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
     const std::string plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
                                "/platforms/libqwayland-generic.so";
@@ -194,9 +215,10 @@ TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     // Under the sanitizers: the Wayland client library and fontconfig (the
     // title bar) keep memory to the end, which is not the game's to free.
+    const std::string root = makeTestDataRoot(), home = makeTempDir("state");
     const std::vector<std::string> game = {
         "env", "-u", "DISPLAY", "QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=" + socket,
-        "QPEDIR=" + makeTestDataRoot(), "XDG_CONFIG_HOME=" + makeTempDir("config"),
+        "QPEDIR=" + root, "XDG_CONFIG_HOME=" + home, "XDG_STATE_HOME=" + home,
         "SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0", CORVUS_BIN_DIR "/corvusraiders"};
     const pid_t keys = spawn({"sh", "-c", "while :; do xdotool key Escape; sleep 0.5; done"});
     EXPECT_EQ(exitStatus(spawn(game), 30), 0) << "the game did not take its keys";
@@ -204,7 +226,16 @@ TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
     const pid_t run = spawn(game);
     std::this_thread::sleep_for(std::chrono::seconds(2));
     EXPECT_EQ(stop(run, SIGTERM), 0);
-    stop(weston, SIGTERM);
+
+    // Space takes the title to the menu, starts a game there and fires in it.
+    const pid_t played = spawn(game);
+    const pid_t fire = spawn({"sh", "-c", "while :; do xdotool key space; sleep 0.5; done"});
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    stop(fire, SIGKILL);
+    EXPECT_EQ(stop(weston, SIGKILL), -1);
+    EXPECT_EQ(exitStatus(played, 20), 1);
+    const std::string said = verifyKept(home, root);
+    EXPECT_NE(said.find("ended early"), std::string::npos) << said;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,10 +26,12 @@ const PictureSpec TEST_PICTURES[10] = {
     {142, 200, 0x406080}, {240, 100, 0x0000f8}};
 
 std::string tempBase;
+pid_t tempBaseOwner = 0;  // a child forked by a test leaves the folders to its parent
 
 void removeTempBase() {
     std::error_code ignored;
-    std::filesystem::remove_all(tempBase, ignored);
+    if (getpid() == tempBaseOwner)
+        std::filesystem::remove_all(tempBase, ignored);
 }
 
 } // namespace
@@ -39,6 +42,7 @@ std::string makeTempDir(const char* what) {
         if (!mkdtemp(pattern.data()))
             std::abort();
         tempBase = pattern;
+        tempBaseOwner = getpid();
         std::atexit(removeTempBase);
     }
     static int counter = 0;

@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int MAX_FRAMES = 20;       // frames played of an input that passes the checks
-constexpr size_t CHECKSUM_AT = 52;   // byte offset of the checksum in the header
 
 void setUp() {
     startPlatform();
@@ -30,22 +29,13 @@ void setUp() {
     replayMode = ReplayMode::VERIFY;
 }
 
-// The checksum a writer would have given these bytes.
-void sign(std::string& bytes) {
-    if (bytes.size() < REPLAY_HEADER_BYTES) return;
-    const uint64_t head = hashBytes(bytes.data(), CHECKSUM_AT);
-    const uint64_t body = hashBytes(bytes.data() + REPLAY_HEADER_BYTES, bytes.size() - REPLAY_HEADER_BYTES);
-    const uint64_t sum = head ^ (body * 31);
-    for (int i = 0; i < 8; ++i) bytes[CHECKSUM_AT + i] = char(sum >> (8 * i));
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool ready = (setUp(), true);
     (void)ready;
     std::string bytes(reinterpret_cast<const char*>(data), size);
-    sign(bytes);
+    signReplay(reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
     ReplayFile file;
     std::string error;
     if (!parseReplay(bytes, file, error) || !playerStart(file, error)) return 0;
