@@ -132,55 +132,40 @@ bool recording() {
     return rec && rec->on;
 }
 
-// A game can only start from the menu, so the world is kept before every
-// input there; the input that turns out to start a game is the first one
-// recorded, and any other is forgotten again. What a new game sets afresh is
-// kept at the value it will be given, so that no byte of the file is one the
-// game never reads.
+// A game can only start from the menu, by one input there; the world is
+// kept the moment that input has started it, so every value the new game set
+// afresh is in the file as the game went on from it. An input that opens the
+// redefinition screen from the menu, or leads nowhere, starts nothing.
 void recorderBeforeInput(const Input& in) {
     recorderPrepare();
-    if (rec->on) {
+    if (rec->on)
         recorderInput(in);
-        return;
-    }
-    if (gameState != STATE_MENU)
-        return;
-    const size_t worldBytes = worldStateBytes();
-    if (REPLAY_HEADER_BYTES + 2 * worldBytes + INPUT_MAX_BYTES >= RECORD_CAPACITY)
-        return;
-    uint8_t* world = rec->bytes + REPLAY_HEADER_BYTES;
-    uint8_t* asItIs = world + worldBytes;  // where the inputs will go
-    writeWorldState(asItIs);
-    resetWorldState(WorldReset::GAME);
-    writeWorldState(world);
-    readWorldState(asItIs);
-
-    rec->inputsAt = rec->used = rec->frameEnd = REPLAY_HEADER_BYTES + worldBytes;
-    rec->frames = 0;
-    rec->newRecord = false;
-    rec->facts = ReplayFacts{};
-    rec->facts.rules = replayRules();
-    rec->facts.seed = startSeed;
-    rec->facts.draws = worldRandomDraws();
-    recordClock = 0;
-    recordSameClock = 0;
-    bestKept = false;
-    rec->on = true;  // for the first input alone, until it is known to start a game
-    starting = Start::MAYBE;
-    Input first = in;
-    first.inFrame = false;  // played back before the first frame
-    writeInput(first);
+    else if (gameState == STATE_MENU)
+        starting = Start::MAYBE;
 }
 
-// Only a new game is recorded: an input that opens the redefinition screen
-// from the menu, or leads nowhere, is forgotten.
 void recorderAfterInput() {
     if (!rec)
         return;
     if (starting == Start::MAYBE) {
         starting = Start::NONE;
-        rec->on = rec->on && gameState == STATE_PLAYING;
-        rec->frameEnd = rec->used;
+        if (gameState != STATE_PLAYING)
+            return;
+        const size_t worldBytes = worldStateBytes();
+        if (REPLAY_HEADER_BYTES + worldBytes + INPUT_MAX_BYTES >= RECORD_CAPACITY)
+            return;
+        writeWorldState(rec->bytes + REPLAY_HEADER_BYTES);
+        rec->inputsAt = rec->used = rec->frameEnd = REPLAY_HEADER_BYTES + worldBytes;
+        rec->frames = 0;
+        rec->newRecord = false;
+        rec->facts = ReplayFacts{};
+        rec->facts.rules = replayRules();
+        rec->facts.seed = startSeed;
+        rec->facts.draws = worldRandomDraws();
+        recordClock = 0;
+        recordSameClock = 0;
+        bestKept = false;
+        rec->on = true;
     } else if (rec->on && !gameUnderWay(gameState)) {
         finishRecording();
     }
