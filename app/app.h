@@ -83,10 +83,10 @@ void shutdown();
 // status 0, or 1 when it cannot be written; a refused argument and the usage
 // line on standard error, status 2).
 struct CommandLine {
-    enum Action { PLAY, HELP, VERSION, REFUSE, REPLAY };
+    enum Action { PLAY, HELP, VERSION, REFUSE, REPLAY, LIST_REPLAYS };
     Action action = PLAY;
     HostLaunch display;                      // --fullscreen, --scale N, --rotate DEGREES
-    const char* replayFile = nullptr;        // REPLAY: the file; null for the best game
+    const char* replayFile = nullptr;        // REPLAY: the file; null for the best (else the last) game
     bool verify = false;                     // --verify: headless check of the replay
     char error[160] = {};                    // REFUSE: the line naming the refused argument
 };

@@ -7,13 +7,15 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "app/replay.h"
 
 namespace {
 
 const char* const PROGRAM = "corvusraiders";
 const char* const USAGE =
     "usage: corvusraiders [--fullscreen] [--scale N] [--rotate 0|90|180|270] [--help] [--version]\n"
-    "       corvusraiders --replay [FILE] [--verify]\n";
+    "       corvusraiders --replay [FILE] [--verify]\n"
+    "       corvusraiders --replays\n";
 const char* const HELP =
     "Fly, shoot and shield your way through fields of splitting rocks.\n"
     "\n"
@@ -22,8 +24,11 @@ const char* const HELP =
     "  --rotate DEGREES   turn the device screen: 0, 90, 180 or 270\n"
     "                     (as QWS_DISPLAY=Transformed:RotDEGREES does)\n"
     "  --replay [FILE]    show a recorded game in the window (no FILE: the best\n"
-    "                     game); Escape leaves. Every game is recorded: the last\n"
-    "                     and the best are kept in ~/.local/state/corvusraiders/\n"
+    "                     game, else the last); Escape leaves. Every game is\n"
+    "                     recorded: the last, the best and the newest 20 are\n"
+    "                     kept in ~/.local/state/corvusraiders/\n"
+    "  --replays          list the newest 20 games, newest first: the file to\n"
+    "                     give --replay, the date, score, level and length\n"
     "  --verify           with --replay: play it headless at full speed and check\n"
     "                     it frame for frame (exit 0 same, 1 differs, 2 unreadable)\n"
     "  -h, --help         show this help and exit\n"
@@ -82,6 +87,7 @@ CommandLine refuse(CommandLine result, const char* what, const char* arg) {
 CommandLine parseCommandLine(int argc, char** argv) {
     CommandLine result;
     CommandLine::Action answer = CommandLine::PLAY;
+    bool listing = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         bool missing = false;
@@ -101,6 +107,10 @@ CommandLine parseCommandLine(int argc, char** argv) {
         }
         if (!std::strcmp(arg, "--verify")) {
             result.verify = true;
+            continue;
+        }
+        if (!std::strcmp(arg, "--replays")) {
+            listing = true;
             continue;
         }
         // The file is optional: the next word is taken unless it is an option.
@@ -134,6 +144,11 @@ CommandLine parseCommandLine(int argc, char** argv) {
     }
     if (result.verify && result.action != CommandLine::REPLAY)
         return refuse(result, "--verify checks a replay and needs", "--replay");
+    if (listing) {
+        if (result.action == CommandLine::REPLAY)
+            return refuse(result, "--replays lists the kept games; it does not go with", "--replay");
+        result.action = CommandLine::LIST_REPLAYS;
+    }
     if (answer != CommandLine::PLAY)
         result.action = answer;
     return result;
@@ -154,6 +169,8 @@ int answerCommandLine(const CommandLine& line) {
         std::fputs(line.error, stderr);
         std::fputs(USAGE, stderr);
         return 2;
+    case CommandLine::LIST_REPLAYS:
+        return listKeptGames();
     default:
         return -1;
     }

@@ -89,15 +89,20 @@ bool saveAs(const std::string& path, const uint8_t* bytes, size_t size) {
     return true;
 }
 
-// Closes the recording with END and saves it as the last game and, when it
-// set a new high score, the best one. `endAt` is where END goes.
+// Closes the recording with END and saves it as the last game (and among
+// the kept games) and, when it set a new high score, the best one. `endAt`
+// is where END goes.
 void save(size_t endAt, const ReplayFacts& facts, bool asLast) {
     Input end{INPUT_END};
     end.hash = facts.endHash;
     const size_t size = endAt + encodeInput(end, rec->bytes + endAt);
     writeReplayHeader(rec->bytes, size, rec->inputsAt - REPLAY_HEADER_BYTES, facts);
-    if (asLast)
+    if (asLast) {
         saveAs(lastReplayPath(), rec->bytes, size);
+        const std::string kept = keptGamePath(facts.score);
+        if (!kept.empty() && saveAs(kept, rec->bytes, size))
+            pruneKeptGames();
+    }
     if (rec->newRecord)
         saveAs(bestReplayPath(), rec->bytes, size);
 }

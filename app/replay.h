@@ -32,6 +32,12 @@ bool gameUnderWay(GameState s);
 // Where the game keeps its replays (empty without a home folder).
 std::string lastReplayPath();                // the last game played
 std::string bestReplayPath();                // the last game that set a high score
+// The kept games (app/kept_games.cpp): the path a game saved now with `points`
+// takes in games/; the oldest removed beyond the newest twenty; and the list
+// --replays prints (its exit status).
+std::string keptGamePath(int32_t points);
+void pruneKeptGames();
+int listKeptGames();
 
 // ---------------------------------------------------------------------------
 // Recorder and player, driven by the seam

@@ -3,20 +3,44 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
+#include <utility>
 
 #include "app/app.h"
 #include "app/replay.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
+namespace {
+constexpr const char* CAPTION_PREFIX = "CorvusRaiders: replay of ";
+
+// Without a file: the best game, or the last one before any game has set a
+// new high score; which one is said on standard error. Empty when there is
+// neither.
+std::string defaultReplay() {
+    const std::string best = bestReplayPath(), last = lastReplayPath();
+    if (best.empty()) {
+        std::fputs("corvusraiders: no home folder, so no game has been kept to show\n", stderr);
+        return best;
+    }
+    for (const auto& [file, what] : {std::pair{best, "the best game"}, {last, "the last game"}}) {
+        if (access(file.c_str(), F_OK) == 0) {
+            std::fprintf(stderr, "corvusraiders: showing %s, %s\n", what, file.c_str());
+            return file;
+        }
+    }
+    std::fprintf(stderr, "corvusraiders: no game has been kept yet in %s\n",
+                 best.substr(0, best.rfind('/') + 1).c_str());
+    return std::string();
+}
+} // namespace
+
 int runReplay(const char* path, bool verify, int argc, char** argv) {
-    const std::string file = path ? std::string(path) : bestReplayPath();
+    const std::string file = path ? std::string(path) : defaultReplay();
     ReplayFile replay;
     std::string error;
-    if (file.empty()) {
-        std::fputs("corvusraiders: no home folder, so there is no best game to show\n", stderr);
+    if (file.empty())
         return 2;
-    }
     if (!loadReplay(file, replay, error)) {
         std::fprintf(stderr, "corvusraiders: %s\n", error.c_str());
         return 2;
@@ -37,6 +61,8 @@ int runReplay(const char* path, bool verify, int argc, char** argv) {
         std::fputs("corvusraiders: the game window could not be created\n", stderr);
         return 2;
     }
+    // The window's title names the game it shows.
+    theWidget->setCaption((CAPTION_PREFIX + file.substr(file.rfind('/') + 1)).c_str());
     // A set-up failure has been shown in its box already.
     if (verify ? !setupResources() : !theWidget->start()) {
         shutdown();

@@ -23,6 +23,15 @@ namespace {
 
 constexpr int MAX_SPRITES = 128;
 constexpr int32_t ANY_LOW = INT32_MIN, ANY_HIGH = INT32_MAX;
+// Counts of frames and of points: no game comes near, and the sum of two of
+// them (a deadline is a frame count plus a duration) stays inside 32 bits.
+constexpr int32_t COUNT_LIMIT = 1 << 29;
+constexpr int32_t DEADLINE_LIMIT = NEVER + COUNT_LIMIT; // a frame to wait for, NEVER included
+constexpr int32_t LIVES_LOW = -2, LIVES_HIGH = 9;       // given up .. the one-digit display
+constexpr int32_t EXIT_FRAMES_HIGH = 100;               // the exit screen's countdown
+constexpr int32_t LAST_ICON_FRAME = 8;                  // of the carrier's ten: each kind's pair
+constexpr int32_t POWER_UP_KIND_HIGH = 5;
+constexpr int32_t BOSS_HIT_POINTS_HIGH = 2;
 
 bool validState(int32_t s) {
     return (s >= STATE_PLAYING && s <= STATE_GAME_OVER) || (s >= STATE_TITLE && s <= STATE_EXITING);
@@ -40,27 +49,27 @@ Sprite** sprites(int& count) {
 template <class V> void visitWorld(V& v) {
     v.state(gameState);
     v.state(resumeState);
-    v.i32(exitCountdown);
+    v.i32(exitCountdown, -1, EXIT_FRAMES_HIGH);
     v.i32(highScore);
 
-    v.i32(level);
-    v.i32(lives);
-    v.i32(score);
-    v.i32(nextExtraLifeScore);
+    v.i32(level, 1, COUNT_LIMIT);
+    v.i32(lives, LIVES_LOW, LIVES_HIGH);
+    v.i32(score, 0, COUNT_LIMIT);
+    v.i32(nextExtraLifeScore, 0, COUNT_LIMIT);
     v.flag(newHighScore);
     v.flag(gameAbandoned);
 
-    v.i32(levelFrames);
-    v.i32(rocksLeft);
+    v.i32(levelFrames, 0, COUNT_LIMIT);
+    v.i32(rocksLeft, 0, SMALL_ROCKS);
     v.f32(bigRockSpeed);
     v.f32(mediumRockSpeed);
     v.f32(smallRockSpeed);
     v.f32(sceneryDriftSpeed);
-    v.i32(respawnDelay);
-    v.i32(gameOverTimer);
-    v.i32(levelEndTimer);
-    v.i32(highScoreMessageTimer);
-    v.i32(levelBannerTimer);
+    v.i32(respawnDelay, 0, COUNT_LIMIT);
+    v.i32(gameOverTimer, 0, COUNT_LIMIT);
+    v.i32(levelEndTimer, 0, COUNT_LIMIT);
+    v.i32(highScoreMessageTimer, 0, COUNT_LIMIT);
+    v.i32(levelBannerTimer, 0, COUNT_LIMIT);
 
     v.i32(shipDirection, 0, SHIP_HEADINGS - 1);
     v.i32(previousShipDirection, -1, SHIP_HEADINGS - 1);
@@ -69,7 +78,7 @@ template <class V> void visitWorld(V& v) {
     v.flag(turningLeft);
     v.flag(turningRight);
     v.flag(thrusting);
-    v.i32(turnTimer);
+    v.i32(turnTimer, 0, COUNT_LIMIT);
 
     for (float& d : shotDistance) v.f32(d);
     v.i32(shotSlots, 1, SHOT_SLOTS);
@@ -81,24 +90,24 @@ template <class V> void visitWorld(V& v) {
     v.flag(shieldsUp);
     v.f32(shieldEnergy);
     v.flag(lowShieldWarned);
-    v.i32(shieldFullFlash);
+    v.i32(shieldFullFlash, 0, COUNT_LIMIT);
 
     for (PowerUpEntry& e : powerUpTable) {
-        v.i32(e.appearDelay);
+        v.i32(e.appearDelay, 0, COUNT_LIMIT);
         v.i32(e.carrierY);
-        v.i32(e.kind);
-        v.i32(e.duration);
-        v.i32(e.iconFrame);
+        v.i32(e.kind, 0, POWER_UP_KIND_HIGH);  // 0 before a level has drawn it
+        v.i32(e.duration, 0, COUNT_LIMIT);
+        v.i32(e.iconFrame, 0, LAST_ICON_FRAME);
         v.flag(e.animForward);
     }
     v.i32(powerUpIndex, -1, POWER_UP_ENTRIES - 1);
-    v.i32(nextCarrierFrame);
+    v.i32(nextCarrierFrame, 0, DEADLINE_LIMIT);
     v.flag(carrierFlying);
     v.flag(powerUpRunning);
-    v.i32(powerUpEndFrame);
-    v.i32(powerUpIconBlink);
+    v.i32(powerUpEndFrame, 0, DEADLINE_LIMIT);
+    v.i32(powerUpIconBlink, 0, COUNT_LIMIT);
 
-    v.i32(boss.bossAppearTime);
+    v.i32(boss.bossAppearTime, 0, DEADLINE_LIMIT);
     v.i32(boss.bossBoxLeft);
     v.i32(boss.bossBoxTop);
     v.i32(boss.bossBoxRight);
@@ -107,15 +116,15 @@ template <class V> void visitWorld(V& v) {
     v.f32(boss.bossStartY);
     v.flag(boss.bossFiring);
     v.flag(boss.bossAlive);
-    v.i32(boss.bossHitPoints);
+    v.i32(boss.bossHitPoints, 0, BOSS_HIT_POINTS_HIGH);
     v.i32(boss.bossShotIndex, 0, BOSS_PATTERN - 1);
-    v.i32(boss.bossShotInterval);
-    v.i32(boss.bossNextShotTime);
+    v.i32(boss.bossShotInterval, 0, COUNT_LIMIT);
+    v.i32(boss.bossNextShotTime, 0, DEADLINE_LIMIT);
     for (int32_t& a : boss.bossShotAngle) v.i32(a);
     for (float& f : boss.bossShotVx) v.f32(f);
     for (float& f : boss.bossShotVy) v.f32(f);
-    v.i32(boss.bossShotRange);
-    v.i32(boss.bossShotTravel);
+    v.i32(boss.bossShotRange, 0, COUNT_LIMIT);
+    v.i32(boss.bossShotTravel, 0, COUNT_LIMIT);
 
     v.i32(keyBindings.thrust);
     v.i32(keyBindings.left);

@@ -76,14 +76,34 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
         {"--replay= --verify", 2, "", "--replay takes the name of a file, not ''\nusage: "},
     };
     const std::string dir = makeTempDir("cli");
+    const std::string noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb XDG_STATE_HOME='" +
+                                  dir + "' QPEDIR='" + buildDataRoot() + "'";
     for (auto [args, status, wantOut, wantErr] : cases) {
-        EXPECT_EQ(runExecutable("-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb", args, dir),
-                  status) << args;
+        EXPECT_EQ(runExecutable(noDisplay, args, dir), status) << args;
         const std::string out = readTextFile(dir + "out"), err = readTextFile(dir + "err");
         EXPECT_TRUE(*wantOut ? out.rfind(wantOut, 0) == 0 : out.empty()) << args << out;
         EXPECT_NE(err.find(wantErr), std::string::npos) << args << err;
         EXPECT_EQ(err.empty(), !*wantErr) << args << err;
     }
+
+    // The kept games, newest first, one that cannot be read among them; and
+    // --replay without a file: the last game until there is a best one.
+    const std::string kept = dir + "corvusraiders/", game = readTextFile(CORVUS_SOURCE_DIR "/tests/replays/quit.replay");
+    std::filesystem::create_directories(kept + "games");
+    std::ofstream(kept + "games/2026-01-02_10-00-00_15800.replay") << game;
+    std::ofstream(kept + "games/2026-01-03_09-30-05_15800.replay") << game.substr(0, 100);
+    std::ofstream(kept + "games/notes.txt") << "mine";
+    std::ofstream(kept + "last.replay") << game;
+    EXPECT_EQ(runExecutable(noDisplay, "--replays", dir), 0);
+    EXPECT_EQ(readTextFile(dir + "out"),
+              kept + "games/2026-01-03_09-30-05_15800.replay\tdamaged: is truncated\n" + kept +
+                  "games/2026-01-02_10-00-00_15800.replay\t2026-01-02 10:00:00\t15800 points\tlevel "
+                  "3\t32 s\n");
+    EXPECT_EQ(runExecutable(noDisplay, "--replay --verify", dir), 0);
+    EXPECT_NE(readTextFile(dir + "err").find("showing the last game"), std::string::npos);
+    std::filesystem::copy_file(kept + "last.replay", kept + "best.replay");
+    runExecutable(noDisplay, "--replay --verify", dir);
+    EXPECT_NE(readTextFile(dir + "err").find("showing the best game"), std::string::npos);
 }
 
 // The ways a session can end that let the game end itself: a termination
@@ -180,6 +200,32 @@ TEST(Executable, EveryWayTheGameEndsItselfRunsTheTeardownKeepsTheGameAndTheSetti
         EXPECT_NE(readTextFile(dir + "out").find("last.replay: ended early"), std::string::npos)
             << readTextFile(dir + "out") << readTextFile(dir + "err");
     }
+}
+
+// A recorded game shown in the window: the window's title names it, and
+// Escape leaves with status 0.
+void watchReplay() {
+    setenv("QPEDIR", buildDataRoot().c_str(), 1);
+    static char name[] = "corvusraiders", replay[] = "--replay";
+    static char file[] = CORVUS_SOURCE_DIR "/tests/replays/quit.replay";
+    static char* argv[] = {name, replay, file, nullptr};
+    int argc = 3;
+    PlatformApplication outer(argc, argv);
+    bool named = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!theWidget || named)
+            return;
+        named = hostWindow(theWidget)->windowTitle() == "CorvusRaiders: replay of quit.replay";
+        testdriver::sendKey(0x01000000, true);
+        testdriver::sendKey(0x01000000, false);
+    });
+    poll.start(20);
+    _exit(corvusMain(argc, argv) == 0 && named ? 42 : 1);
+}
+
+TEST(Executable, AReplayInTheWindowIsNamedInItsTitle) {
+    EXPECT_EXIT(watchReplay(), ::testing::ExitedWithCode(42), "");
 }
 
 // A request during the start (while the background, a pipe with no writer,

@@ -123,6 +123,11 @@ TEST(PlayE2E, WholeSessionFromTitleToExit) {
     const std::string file = home + "corvusraiders/corvusraiders.conf";
     std::filesystem::create_directories(home + "corvusraiders");
     std::ofstream(file) << "[registry]\nhiscore = 50\n"; // beaten by the first rock
+    // Twenty games kept from before: the oldest goes when this one is kept.
+    const std::string games = home + "state/corvusraiders/games/";
+    std::filesystem::create_directories(games);
+    for (int n = 0; n < 20; ++n)
+        std::ofstream(games + "2020-01-01_00-00-" + (n < 10 ? "0" : "") + std::to_string(n) + "_10.replay") << n;
 
     EXPECT_EXIT(playWholeSession(home), ::testing::ExitedWithCode(0), "");
 
@@ -132,6 +137,20 @@ TEST(PlayE2E, WholeSessionFromTitleToExit) {
           "key_pause = 80", "music_volume = 124", "sfx_volume = 204", "hiscore = "})
         EXPECT_NE(settings.find(want), std::string::npos) << want << " in\n" << settings;
     EXPECT_EQ(settings.find("hiscore = 50\n"), std::string::npos) << settings;
+
+    // The game is one of the twenty kept, named by its date, time and score.
+    const size_t at = settings.find("hiscore = ") + 10;
+    const std::string scored = "_" + settings.substr(at, settings.find('\n', at) - at) + ".replay";
+    int kept = 0;
+    bool thisGame = false;
+    for (const auto& e : std::filesystem::directory_iterator(games)) {
+        const std::string name = e.path().filename().string();
+        ++kept;
+        thisGame |= name.rfind("2020-", 0) != 0 && name.find(scored) != std::string::npos;
+    }
+    EXPECT_EQ(kept, 20);
+    EXPECT_FALSE(std::filesystem::exists(games + "2020-01-01_00-00-00_10.replay"));
+    EXPECT_TRUE(thisGame);
 
     // The game was recorded as the last and the best game, and plays back the same.
     for (const char* name : {"last", "best"}) {

@@ -112,6 +112,7 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
         {{"--scale=16", "--rotate", "0", "--rotate", "90"}, CommandLine::PLAY, 0, 16, 1},
         {{"--scale", "2", "--help", "--version"}, CommandLine::HELP, 0, 2, -1},
         {{"-h"}, CommandLine::HELP, 0, 0, -1},
+        {{"--replays"}, CommandLine::LIST_REPLAYS, 0, 0, -1},
     };
     for (const auto& c : cases) {
         const CommandLine line = parse(c.args);
@@ -125,7 +126,7 @@ TEST(CommandLine, OptionsInEitherSpellingAndEveryMistakeRefused) {
     const std::vector<const char*> refused[] = {
         {"--scale", "0"}, {"--scale", "17"}, {"--scale=+2"}, {"--scale", "99999999999"},
         {"--scale"}, {"--rotate", "45"}, {"--rotate", "360"}, {"--scaled"}, {"-platform", "x"},
-        {"--version", "--bogus"}, {"--help", "stray"}};
+        {"--version", "--bogus"}, {"--help", "stray"}, {"--replays", "--replay", "x"}};
     for (const auto& args : refused) {
         const CommandLine line = parse(args);
         EXPECT_TRUE(line.action == CommandLine::REFUSE && line.error[0]) << args[0];
