@@ -97,6 +97,11 @@ int answerCommandLine(const CommandLine& line);  // exit status; -1 for PLAY
 // The input seam (see app/seam.cpp); the inputs are described in replay.h.
 // ---------------------------------------------------------------------------
 struct Input;
+// Behind the seam, picked once at start: the live game alone (tools), the
+// live game recorded (the default: every run that plays), or a recording
+// played back (--replay).
+enum class InputSource { LIVE, RECORDED, PLAYED };
+void seamUseSource(InputSource source);
 void seamInput(Input in);                    // from the window; tagged with the frame it came in
 void seamPadKey(int key, bool press);        // a pad control as the key it stands for
 void seamReplayInput(const Input& in);       // a recorded input, played back

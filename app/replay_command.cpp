@@ -51,6 +51,7 @@ int runReplay(const char* path, bool verify, int argc, char** argv) {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     replayMode = verify ? ReplayMode::VERIFY : ReplayMode::WATCH;
+    seamUseSource(InputSource::PLAYED);
     holdSettingsWrites(true);
 
     int platformArgc = argc > 0 ? 1 : 0;

@@ -202,6 +202,7 @@ int main(int argc, char** argv) {
     createSprites();
     buildDirectionTables();
     replayMode = ReplayMode::VERIFY;
+    seamUseSource(InputSource::PLAYED);
     setClockReader(seamClock);  // the recorded readings, as the game gets them
 
     ReplayFile file;

@@ -27,6 +27,7 @@ void setUp() {
     createSprites();
     buildDirectionTables();
     replayMode = ReplayMode::VERIFY;
+    seamUseSource(InputSource::PLAYED);
 }
 
 } // namespace
