@@ -1,10 +1,11 @@
 // Presenting the framebuffer: the tile comparison that finds what changed, and
-// the whole-scale painting of the host window.
+// the whole-scale painting of the host window in native pixels.
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/internal.h"
@@ -61,14 +62,39 @@ uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) 
     return changed;
 }
 
+// The window pixels to repaint so that Qt repaints and sends on every native
+// pixel of `r`, at `ratio` native pixels per window pixel. Edges go outward;
+// at a fractional ratio one native pixel more on each side, since Qt turns
+// a window rectangle back into native pixels by rounding its ends to the
+// nearest pixel, up to three quarters of a pixel short.
+QRect windowRectCovering(const QRect& r, qreal ratio) {
+    const int margin = ratio == std::floor(ratio) ? 0 : 1;  // native pixels
+    const int left = int(std::floor((r.left() - margin) / ratio));
+    const int top = int(std::floor((r.top() - margin) / ratio));
+    const int right = int(std::ceil((r.right() + 1 + margin) / ratio));
+    const int bottom = int(std::ceil((r.bottom() + 1 + margin) / ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// The native pixels that window rectangle `r` covers, edges outward.
+QRect nativeRectCovering(const QRect& r, qreal ratio) {
+    const int left = int(std::floor(r.left() * ratio));
+    const int top = int(std::floor(r.top() * ratio));
+    const int right = int(std::ceil((r.right() + 1) * ratio));
+    const int bottom = int(std::ceil((r.bottom() + 1) * ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 } // namespace
 
 void DeviceWidget::Host::present() {
-    const int s = scale();
-    const QPoint o = origin();
+    followRatio();  // a ratio that changed without a screen change event
+    const Placement at = placement();
+    const int s = at.scale;
+    const QPoint o = at.origin;
     const int tilesX = physicalWidth / PRESENT_TILE;
     const int rowBytes = physicalWidth * 2;
-    QRegion changed;
+    QRegion changed;  // native pixels
     for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
         uint64_t tiles = 0;
         for (int y = top; y < top + PRESENT_TILE; ++y) {
@@ -95,8 +121,16 @@ void DeviceWidget::Host::present() {
                              (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
         }
     }
-    if (!changed.isEmpty())
+    if (changed.isEmpty())
+        return;
+    if (at.ratio == 1.0) {
         update(changed);
+        return;
+    }
+    QRegion window;
+    for (const QRect& r : changed)
+        window += windowRectCovering(r, at.ratio);
+    update(window);
 }
 
 namespace {
@@ -125,16 +159,18 @@ uint32_t* spread(uint32_t* out, const uint32_t* wide, int count, int s) {
 
 } // namespace
 
-// Writes window rectangle `r` as 32-bit RGB into `out` (the pixel for the
-// rectangle's top-left corner; `stride` pixels from one line to the next):
-// shown_ replicated by the whole scale where the screen is, black around it.
-void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect& r) const {
+// Writes native rectangle `r` of the window as 32-bit RGB into `out` (the
+// pixel for the rectangle's top-left corner; `stride` pixels from one line to
+// the next): shown_ replicated by the whole scale where the screen is, black
+// around it.
+void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect& r,
+                                   const Placement& at) const {
     constexpr uint32_t BLACK = 0xff000000u;
-    const int s = scale();
-    const QPoint o = origin();
-    const int left = std::max(r.left(), o.x());          // window columns showing the screen
+    const int s = at.scale;
+    const QPoint o = at.origin;
+    const int left = std::max(r.left(), o.x());          // native columns showing the screen
     const int right = std::min(r.right() + 1, o.x() + physicalWidth * s);
-    // Screen columns first..last are shown, `skip` window columns of the first
+    // Screen columns first..last are shown, `skip` native columns of the first
     // and `keep` of the last (the same one when only one is shown).
     const int first = (left - o.x()) / s, last = (right - 1 - o.x()) / s;
     const int skip = left - o.x() - first * s, keep = right - o.x() - last * s;
@@ -164,35 +200,41 @@ void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect&
     }
 }
 
-// Only what Qt asks for is drawn. Where the painter writes straight into a
-// 32-bit image at whole pixels (the window's backing store), the pixels are
-// put there directly; anywhere else they go through a small image of the
-// rectangle, drawn without smoothing.
+// Only what Qt asks for is drawn, and in native pixels: each window rectangle
+// of the region becomes the native pixels it covers. Where the painter works
+// on a 32-bit image (the window's backing store) at the window's ratio and a
+// whole-pixel offset, the pixels go straight into it; anywhere else they go
+// through a small image of the rectangle that the painter takes at one native
+// pixel per pixel, never scaling it.
 void DeviceWidget::Host::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     QPaintDevice* target = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
     QImage* image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target)
                                                                      : nullptr;
     const QTransform t = p.deviceTransform();
-    const bool direct = image && image->depth() == 32 && image->devicePixelRatio() == 1.0 &&
-                        t.type() <= QTransform::TxTranslate && t.dx() == int(t.dx()) &&
+    const bool direct = image && image->depth() == 32 && t.type() <= QTransform::TxScale &&
+                        t.m11() > 0 && t.m22() == t.m11() && t.dx() == int(t.dx()) &&
                         t.dy() == int(t.dy()) &&
                         (image->format() == QImage::Format_RGB32 ||
                          image->format() == QImage::Format_ARGB32 ||
                          image->format() == QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = direct ? t.m11() : nativeRatio();
+    const Placement at = placementAt(ratio);
     const QPoint shift = direct ? QPoint(int(t.dx()), int(t.dy())) : QPoint();
-    for (QRect r : e->region()) {
+    for (const QRect& w : e->region()) {
+        QRect r = nativeRectCovering(w, ratio);
         if (direct) {
             r &= image->rect().translated(-shift);
             if (r.isEmpty())
                 continue;
-            const QPoint at = r.topLeft() + shift;
-            auto* line = reinterpret_cast<uint32_t*>(image->scanLine(at.y())) + at.x();
-            paintRect(line, image->bytesPerLine() / 4, r);
+            const QPoint to = r.topLeft() + shift;
+            auto* line = reinterpret_cast<uint32_t*>(image->scanLine(to.y())) + to.x();
+            paintRect(line, image->bytesPerLine() / 4, r, at);
         } else {
             QImage part(r.size(), QImage::Format_RGB32);
-            paintRect(reinterpret_cast<uint32_t*>(part.bits()), part.bytesPerLine() / 4, r);
-            p.drawImage(r.topLeft(), part);
+            paintRect(reinterpret_cast<uint32_t*>(part.bits()), part.bytesPerLine() / 4, r, at);
+            part.setDevicePixelRatio(ratio);
+            p.drawImage(QRectF(QPointF(r.topLeft()) / ratio, QSizeF(r.size()) / ratio), part);
         }
     }
 }

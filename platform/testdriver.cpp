@@ -46,8 +46,8 @@ void sendMouse(int deviceX, int deviceY, int kind) {
     DeviceWidget::Host* h = currentHost();
     if (!h)
         return;
-    const QPointF local(h->mapFromDevice(deviceX, deviceY));
-    const QPointF global = QPointF(h->mapToGlobal(local.toPoint()));
+    const QPointF local = h->mapFromDevice(deviceX, deviceY);
+    const QPointF global = h->mapToGlobal(local);
     QEvent::Type type = QEvent::MouseButtonPress;
     Qt::MouseButton button = Qt::LeftButton;
     Qt::MouseButtons buttons = Qt::LeftButton;
