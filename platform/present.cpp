@@ -63,16 +63,14 @@ uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) 
 }
 
 // The window pixels to repaint so that Qt repaints and sends on every native
-// pixel of `r`, at `ratio` native pixels per window pixel. Edges go outward;
-// at a fractional ratio one native pixel more on each side, since Qt turns
-// a window rectangle back into native pixels by rounding its ends to the
-// nearest pixel, up to three quarters of a pixel short.
+// pixel of `r`, at `ratio` native pixels per window pixel: its edges rounded
+// outward. (Qt turns a window rectangle back into native pixels by rounding
+// each edge to the nearest pixel, which keeps all of `r`.)
 QRect windowRectCovering(const QRect& r, qreal ratio) {
-    const int margin = ratio == std::floor(ratio) ? 0 : 1;  // native pixels
-    const int left = int(std::floor((r.left() - margin) / ratio));
-    const int top = int(std::floor((r.top() - margin) / ratio));
-    const int right = int(std::ceil((r.right() + 1 + margin) / ratio));
-    const int bottom = int(std::ceil((r.bottom() + 1 + margin) / ratio));
+    const int left = int(std::floor(r.left() / ratio));
+    const int top = int(std::floor(r.top() / ratio));
+    const int right = int(std::ceil((r.right() + 1) / ratio));
+    const int bottom = int(std::ceil((r.bottom() + 1) / ratio));
     return QRect(left, top, right - left, bottom - top);
 }
 
@@ -123,14 +121,13 @@ void DeviceWidget::Host::present() {
     }
     if (changed.isEmpty())
         return;
-    if (at.ratio == 1.0) {
-        update(changed);
-        return;
+    if (at.ratio != 1.0) {  // else window pixels are native ones
+        QRegion window;
+        for (const QRect& r : changed)
+            window += windowRectCovering(r, at.ratio);
+        changed = window;
     }
-    QRegion window;
-    for (const QRect& r : changed)
-        window += windowRectCovering(r, at.ratio);
-    update(window);
+    update(changed);
 }
 
 namespace {
