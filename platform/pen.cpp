@@ -84,12 +84,15 @@ void DeviceWidget::Host::showPointer() {
 // The pen is the left mouse button: a press on the screen (not the border)
 // starts a stroke, moves with the button held continue it, the release ends
 // it. Points of a stroke that stray into the border are clamped to the screen.
+// An event's place is taken as the window got it (its scene position: the
+// host is a window of its own): on its way to the widget, Qt rounds it to a
+// whole window pixel, which at a fractional ratio can be a native pixel off.
 void DeviceWidget::Host::mousePressEvent(QMouseEvent* e) {
     showPointer();
     if (e->button() != Qt::LeftButton)
         return;
     int x, y;
-    if (!mapToDevice(e->position(), x, y))
+    if (!mapToDevice(e->scenePosition(), x, y))
         return;
     penDown_ = true;
     device->mousePressEvent(PenEvent{x, y});
@@ -108,7 +111,7 @@ void DeviceWidget::Host::mouseMoveEvent(QMouseEvent* e) {
     if (!penDown_ || !(e->buttons() & Qt::LeftButton))
         return;
     int x, y;
-    mapToDevice(e->position(), x, y);
+    mapToDevice(e->scenePosition(), x, y);
     device->mouseMoveEvent(clampedPen(x, y));
 }
 
@@ -117,7 +120,7 @@ void DeviceWidget::Host::mouseReleaseEvent(QMouseEvent* e) {
         return;
     penDown_ = false;
     int x, y;
-    mapToDevice(e->position(), x, y);
+    mapToDevice(e->scenePosition(), x, y);
     device->mouseReleaseEvent(clampedPen(x, y));
 }
 

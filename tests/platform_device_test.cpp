@@ -98,12 +98,13 @@ TEST(KeyCodes, HostKeysBecomeDeviceKeys) {
         EXPECT_EQ(deviceKeyCode(qt), device) << std::hex << qt;
 }
 
-// A mouse event at window point `at`; moves carry `button` as held.
+// A mouse event at window point `at`, through the host's window as the
+// desktop's events come; moves carry `button` as held.
 void sendButton(QWidget* host, QEvent::Type type, QPointF at, Qt::MouseButton button) {
     QMouseEvent e(type, at, host->mapToGlobal(at),
                   type == QEvent::MouseMove ? Qt::NoButton : button,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
-    QCoreApplication::sendEvent(host, &e);
+    QCoreApplication::sendEvent(host->windowHandle(), &e);
 }
 
 TEST(Pen, FollowsRatioScaleBorderAndRotation) {
@@ -144,6 +145,7 @@ TEST(Pen, FollowsRatioScaleBorderAndRotation) {
         Recorder r;
         DeviceWidget::Host* host = r.host();
         moveToMonitor(host, c.ratio);
+        host->winId();  // its window, for the events
         host->resize(windowSpan(host->physicalWidth * 3 + 40, c.ratio),
                      windowSpan(host->physicalHeight * 3 + 100, c.ratio));
         // A native pixel as the desktop reports it: its number in window pixels.
