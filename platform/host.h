@@ -55,7 +55,6 @@ struct DeviceWidget::Host : public QWidget {
     // Where the framebuffer is shown, in native pixels.
     struct Placement {
         qreal ratio;     // native pixels per window pixel (> 0)
-        QSize native;    // the window's size
         int scale;       // native pixels per framebuffer pixel, >= 1: the largest that fits
         QPoint origin;   // top-left corner of the shown framebuffer
     };

@@ -92,7 +92,7 @@ void DeviceWidget::Host::present() {
     const QPoint o = at.origin;
     const int tilesX = physicalWidth / PRESENT_TILE;
     const int rowBytes = physicalWidth * 2;
-    QRegion changed;  // native pixels
+    QRegion changed;  // window pixels
     for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
         uint64_t tiles = 0;
         for (int y = top; y < top + PRESENT_TILE; ++y) {
@@ -115,19 +115,13 @@ void DeviceWidget::Host::present() {
                 std::memcpy(shown_ + y * physicalWidth + first * PRESENT_TILE,
                             framebuffer + y * rowBytes + first * TILE_BYTES,
                             size_t(tx - first) * TILE_BYTES);
-            changed += QRect(o.x() + first * PRESENT_TILE * s, o.y() + top * s,
-                             (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
+            const QRect native(o.x() + first * PRESENT_TILE * s, o.y() + top * s,
+                               (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
+            changed += windowRectCovering(native, at.ratio);
         }
     }
-    if (changed.isEmpty())
-        return;
-    if (at.ratio != 1.0) {  // else window pixels are native ones
-        QRegion window;
-        for (const QRect& r : changed)
-            window += windowRectCovering(r, at.ratio);
-        changed = window;
-    }
-    update(changed);
+    if (!changed.isEmpty())
+        update(changed);
 }
 
 namespace {

@@ -92,7 +92,7 @@ DeviceWidget::Host::Placement DeviceWidget::Host::placement() const {
 DeviceWidget::Host::Placement DeviceWidget::Host::placementAt(qreal ratio) const {
     const QSize native = size() * ratio;
     const int s = wholeScale(native.width(), native.height(), physicalWidth, physicalHeight);
-    return Placement{ratio, native, s,
+    return Placement{ratio, s,
                      QPoint((native.width() - physicalWidth * s) / 2,
                             (native.height() - physicalHeight * s) / 2)};
 }
