@@ -113,13 +113,8 @@ TEST(Pen, FollowsRatioScaleBorderAndRotation) {
     // at framebuffer (col, row); `after`: the pen one framebuffer pixel to its
     // right, then released out in the top-left border (held on the screen). A
     // rotation chosen at launch (0..3, -1 none) replaces the display's.
-    struct Case {
-        const char* display;
-        int launch, orientation;
-        qreal ratio;
-        int col, row;
-        const char* after;
-    };
+    struct Case { const char* display; int launch, orientation; qreal ratio; int col, row;
+                  const char* after; };
     const Case cases[] = {
         {"Transformed:Rot0", -1, 0, 1, 10, 20, "m11,20 r0,0"},
         {"Transformed:Rot90:0", -1, 1, 1, 20, 229, "m10,21 r239,0"},
@@ -134,8 +129,9 @@ TEST(Pen, FollowsRatioScaleBorderAndRotation) {
     // Upright, also the first and last pixels of the menu items and the ends
     // of the sliders, each pressed on its block's first native pixel and far
     // into its last, then just outside the block on either side.
-    const std::vector<QPoint> edges = {{10, 280}, {140, 319}, {170, 280}, {230, 319}, {49, 230},
-                            {191, 257}, {88, 127}, {239, 139}, {88, 142}, {239, 154}};
+    const std::vector<QPoint> edges = {{10, 280}, {140, 319}, {170, 280}, {230, 319},
+                                       {49, 230}, {191, 257}, {88, 127},  {239, 139},
+                                       {88, 142}, {239, 154}};
     const std::pair<qreal, int> offsets[] = {{0, 0}, {2.9, 0}, {-1, -1}, {3, 1}};  // native, device
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.display << " at " << c.ratio);
@@ -202,16 +198,14 @@ TEST(LaunchChoices, ScaleAndFullScreenShapeTheFirstWindow) {
         QApplication::processEvents();
         EXPECT_EQ(host->isFullScreen(), c.fullScreen);
         const QSize native = host->size() * host->devicePixelRatioF();
-        const QSize screen(host->physicalWidth, host->physicalHeight), picture = screen * c.scale;
-        EXPECT_EQ(wholeScale(native.width(), native.height(), screen.width(), screen.height()),
-                  c.scale);
-        if (c.fullScreen) {
+        EXPECT_EQ(wholeScale(native.width(), native.height(), host->physicalWidth,
+                             host->physicalHeight), c.scale);
+        const QSize spare = native - QSize(host->physicalWidth, host->physicalHeight) * c.scale;
+        if (c.fullScreen)
             EXPECT_EQ(host->size(), host->screen()->size());
-        } else {
-            const QSize spare = native - picture;
+        else
             EXPECT_TRUE(spare.width() >= 0 && spare.width() < c.ratio && spare.height() >= 0 &&
                         spare.height() < c.ratio) << spare.width() << "x" << spare.height();
-        }
     }
     setHostLaunch(HostLaunch());
 }
@@ -255,7 +249,7 @@ TEST(Presenting, WindowShowsTheFramebufferAtEveryRatioScaleRotationChangeAndOnTh
     const std::pair<const char*, size_t> rows[] = {
         {"Transformed:Rot0", 0},   {"Transformed:Rot0", 1},   {"Transformed:Rot0", 2},
         {"Transformed:Rot0", 3},   {"Transformed:Rot0", 4},   {"Transformed:Rot90", 1},
-        {"Transformed:Rot270", 3}, {"Transformed:Rot180", 0}};
+        {"Transformed:Rot270", 3}};
     std::vector<uint16_t> frame(FRAMEBUFFER_BYTES / 2);
     for (auto [display, m] : rows) {
         const qreal ratio = RATIOS[m];
