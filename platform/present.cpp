@@ -62,17 +62,97 @@ uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) 
     return changed;
 }
 
-// The window pixels to repaint so that Qt repaints and sends on every native
-// pixel of `r`, at `ratio` native pixels per window pixel: its edges rounded
-// outward. (Qt turns a window rectangle back into native pixels by rounding
-// each edge to the nearest pixel, which keeps all of `r`.)
-QRect windowRectCovering(const QRect& r, qreal ratio) {
-    const int left = int(std::floor(r.left() / ratio));
-    const int top = int(std::floor(r.top() / ratio));
-    const int right = int(std::ceil((r.right() + 1) / ratio));
-    const int bottom = int(std::ceil((r.bottom() + 1) / ratio));
-    return QRect(left, top, right - left, bottom - top);
+// Window columns left..right - 1.
+struct Span {
+    int left, right;
+};
+
+// Spans of the widest tile row (a landscape screen): enough for the runs of
+// changed tiles of two tile rows together, each at most half of them.
+constexpr int MAX_SPANS = DEVICE_HEIGHT / PRESENT_TILE;
+constexpr int MAX_BANDS = 2 * DEVICE_HEIGHT / PRESENT_TILE + 1;  // two per tile row, and the last
+
+// Spans `a` and `b`, each left to right, as one list left to right with the
+// spans that overlap or touch joined; returns its length.
+int mergeSpans(const Span* a, int na, const Span* b, int nb, Span* out) {
+    int n = 0;
+    for (int i = 0, j = 0; i < na || j < nb;) {
+        const Span s = j >= nb || (i < na && a[i].left <= b[j].left) ? a[i++] : b[j++];
+        if (n > 0 && s.left <= out[n - 1].right)
+            out[n - 1].right = std::max(out[n - 1].right, s.right);
+        else
+            out[n++] = s;
+    }
+    return n;
 }
+
+// The window pixels a present repaints, built from its runs of changed tiles
+// tile row by tile row, each rounded outward to whole window pixels, so that
+// Qt repaints and sends on every native pixel of them. (Qt turns a window
+// rectangle back into native pixels by rounding each edge to the nearest
+// pixel, which keeps all of them.) At a fractional ratio two neighbouring
+// tile rows then share a window row, which gets the runs of both. The region
+// is made at once from bands of rows, as QRegion::setRects takes them: adding
+// rectangles that overlap by a row one by one rebuilds the region every time,
+// which made a busy present cost more than its painting.
+class UpdateBands {
+public:
+    // The next tile row down: window rows top..bottom - 1, and its runs of
+    // changed tiles, left to right (none for a tile row with no change).
+    void add(int top, int bottom, const Span* runs, int count) {
+        Span own[MAX_SPANS];
+        count = mergeSpans(runs, count, nullptr, 0, own);  // runs that touch once rounded
+        if (top < pendingBottom_) {
+            Span both[MAX_SPANS];
+            band(pendingTop_, top, pending_, pendingCount_);
+            band(top, pendingBottom_, both, mergeSpans(pending_, pendingCount_, own, count, both));
+            top = pendingBottom_;
+        } else {
+            band(pendingTop_, pendingBottom_, pending_, pendingCount_);
+        }
+        std::copy_n(own, count, pending_);
+        pendingTop_ = top;
+        pendingBottom_ = bottom;
+        pendingCount_ = count;
+    }
+
+    // The region, once every tile row is in; starts afresh.
+    QRegion take() {
+        band(pendingTop_, pendingBottom_, pending_, pendingCount_);
+        QRegion region;
+        if (count_ > 0)
+            region.setRects(rects_, count_);
+        count_ = lastCount_ = pendingTop_ = pendingBottom_ = pendingCount_ = 0;
+        return region;
+    }
+
+private:
+    // Rows top..bottom - 1 showing `spans`; a band that goes on from the one
+    // above with the same spans joins it.
+    void band(int top, int bottom, const Span* spans, int count) {
+        if (top >= bottom || count == 0)
+            return;
+        QRect* last = rects_ + count_ - lastCount_;
+        if (lastCount_ == count && last->bottom() + 1 == top &&
+            std::equal(spans, spans + count, last, [](const Span& s, const QRect& r) {
+                return s.left == r.left() && s.right == r.right() + 1;
+            })) {
+            for (int i = 0; i < count; ++i)
+                last[i].setBottom(bottom - 1);
+            return;
+        }
+        for (int i = 0; i < count; ++i) {
+            const Span& s = spans[i];
+            rects_[count_++] = QRect(s.left, top, s.right - s.left, bottom - top);
+        }
+        lastCount_ = count;
+    }
+
+    QRect rects_[MAX_BANDS * MAX_SPANS];
+    int count_ = 0, lastCount_ = 0;       // rectangles, and those of the last band
+    Span pending_[MAX_SPANS];             // the tile row above, not yet a band
+    int pendingTop_ = 0, pendingBottom_ = 0, pendingCount_ = 0;
+};
 
 // The native pixels that window rectangle `r` covers, edges outward.
 QRect nativeRectCovering(const QRect& r, qreal ratio) {
@@ -92,7 +172,11 @@ void DeviceWidget::Host::present() {
     const QPoint o = at.origin;
     const int tilesX = physicalWidth / PRESENT_TILE;
     const int rowBytes = physicalWidth * 2;
-    QRegion changed;  // window pixels
+    // Native pixel n as the window pixel that holds it, and the first window
+    // pixel after n - 1.
+    const auto down = [&at](int n) { return int(std::floor(n / at.ratio)); };
+    const auto up = [&at](int n) { return int(std::ceil(n / at.ratio)); };
+    static UpdateBands changed;  // large; one present at a time, on the GUI thread
     for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
         uint64_t tiles = 0;
         for (int y = top; y < top + PRESENT_TILE; ++y) {
@@ -101,8 +185,9 @@ void DeviceWidget::Host::present() {
             if (std::memcmp(row, copy, size_t(rowBytes)) != 0)
                 tiles |= changedTilesInRow(row, copy, tilesX);
         }
-        // Runs of changed tiles: copied into shown_, and one rectangle each;
-        // QRegion joins the runs of neighbouring tile rows that line up.
+        // Runs of changed tiles: copied into shown_, and one span each.
+        Span runs[MAX_SPANS];
+        int count = 0;
         for (int tx = 0; tx < tilesX;) {
             if (!(tiles >> tx & 1)) {
                 ++tx;
@@ -115,13 +200,14 @@ void DeviceWidget::Host::present() {
                 std::memcpy(shown_ + y * physicalWidth + first * PRESENT_TILE,
                             framebuffer + y * rowBytes + first * TILE_BYTES,
                             size_t(tx - first) * TILE_BYTES);
-            const QRect native(o.x() + first * PRESENT_TILE * s, o.y() + top * s,
-                               (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
-            changed += windowRectCovering(native, at.ratio);
+            runs[count++] = Span{down(o.x() + first * PRESENT_TILE * s),
+                                 up(o.x() + tx * PRESENT_TILE * s)};
         }
+        changed.add(down(o.y() + top * s), up(o.y() + (top + PRESENT_TILE) * s), runs, count);
     }
-    if (!changed.isEmpty())
-        update(changed);
+    const QRegion region = changed.take();
+    if (!region.isEmpty())
+        update(region);
 }
 
 namespace {

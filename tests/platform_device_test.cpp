@@ -266,9 +266,14 @@ TEST(Presenting, WindowShowsTheFramebufferAtEveryRatioScaleRotationChangeAndOnTh
                              windowSpan(fbH * s + 2 * s + 1, ratio));
             present(frame, 0, int(frame.size()));
             EXPECT_EQ(scaleShown(r, frame), s);
-            // A few rows and one lone pixel change; then nothing changes.
+            // A few rows change; then lone pixels on the last row of every tile
+            // row and, half the screen away, on the first (the tiles next to
+            // them stay), the screen's last pixel among them; then nothing.
             present(frame, 100 * fbW, 3 * fbW);
-            present(frame, fbW * fbH - 1, 1);
+            for (int y = PRESENT_TILE - 1; y < fbH; y += PRESENT_TILE) {
+                present(frame, y * fbW + (y * 7 + fbW - 1) % fbW, 1);
+                present(frame, (y - PRESENT_TILE + 1) * fbW + (y * 7 + fbW / 2) % fbW, 1);
+            }
             present(frame, 0, 0);
             EXPECT_EQ(scaleShown(r, frame), s);
         }
