@@ -85,9 +85,11 @@ struct DeviceWidget::Host : public QWidget {
     void hidePointer();
 
     // The window's size in window pixels on `screen`: the launch scale, or the
-    // largest whole scale whose native pixels fit the screen's free area,
-    // rounded up so that the window is never smaller than the scaled screen.
+    // largest whole scale whose native pixels fit the screen's free area.
     QSize chosenSize(const QScreen* screen) const;
+    // The fewest window pixels that hold the screen at whole scale `scale` at
+    // `ratio`: rounded up, never smaller than the scaled screen.
+    QSize sizeAt(int scale, qreal ratio) const;
     // After the ratio changed (another monitor, or the desktop's scale): an
     // ordinary window takes its chosen size again; a maximised or full-screen
     // one keeps the size the desktop gave it. Cheap when nothing changed.

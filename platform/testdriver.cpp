@@ -67,9 +67,9 @@ void setActive(bool active) {
         h->setDeviceActive(active);
 }
 
-void resizeWindow(int width, int height) {
+void resizeWindowToScale(int scale) {
     if (DeviceWidget::Host* h = currentHost())
-        h->resize(width, height);
+        h->resize(h->sizeAt(scale, h->nativeRatio()));
 }
 
 } // namespace testdriver

@@ -44,8 +44,7 @@ DeviceWidget::Host::Host(DeviceWidget* d, int rotation) : device(d), orientation
 
     // Not shown yet: its screen is the one it will open on.
     sizedRatio_ = nativeRatio();
-    setMinimumSize(windowPixelsCovering(physicalWidth, sizedRatio_),
-                   windowPixelsCovering(physicalHeight, sizedRatio_));
+    setMinimumSize(sizeAt(1, sizedRatio_));
     resize(chosenSize(screen()));
     // Shown later by the game; it then opens on the whole monitor.
     if (hostLaunch.fullScreen)
@@ -60,8 +59,12 @@ QSize DeviceWidget::Host::chosenSize(const QScreen* on) const {
             (on->availableGeometry().size() - QSize(FRAME_ALLOWANCE / 2, FRAME_ALLOWANCE)) * ratio;
         s = wholeScale(free.width(), free.height(), physicalWidth, physicalHeight);
     }
-    return QSize(windowPixelsCovering(physicalWidth * s, ratio),
-                 windowPixelsCovering(physicalHeight * s, ratio));
+    return sizeAt(s, ratio);
+}
+
+QSize DeviceWidget::Host::sizeAt(int scale, qreal ratio) const {
+    return QSize(windowPixelsCovering(physicalWidth * scale, ratio),
+                 windowPixelsCovering(physicalHeight * scale, ratio));
 }
 
 qreal DeviceWidget::Host::nativeRatio() const {
@@ -76,8 +79,7 @@ void DeviceWidget::Host::followRatio() {
     if (ratio == sizedRatio_)
         return;
     sizedRatio_ = ratio;
-    setMinimumSize(windowPixelsCovering(physicalWidth, ratio),
-                   windowPixelsCovering(physicalHeight, ratio));
+    setMinimumSize(sizeAt(1, ratio));
     if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
         resize(chosenSize(screen()));
     update();
