@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLibraryInfo>
-#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QWidget>
@@ -95,11 +94,6 @@ struct XServer {
     }
     ~XServer() { stop(pid, SIGTERM); }
 };
-
-// An RGB565 colour as Qt widens it to 32 bits.
-QRgb widened(uint16_t rgb565) {
-    return QImage(reinterpret_cast<const uchar*>(&rgb565), 1, 1, QImage::Format_RGB16).pixel(0, 0);
-}
 
 // Whether the game's window, read back from the X server, is exactly the
 // framebuffer as last presented at `scale` native pixels per pixel.
@@ -233,12 +227,14 @@ constexpr int WESTON_GAME_SCALE = 3;
     static char name[] = "reader";
     static char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
-    const QRgb title = widened(testPictureColour(6));
-    constexpr int BANNER_TOP = 20, BANNER_ROWS = 60;  // screen rows
-    QImage want(QSize(DEVICE_WIDTH, DEVICE_HEIGHT) * scale, QImage::Format_RGB32);
-    want.fill(title);
-    QPainter(&want).fillRect(0, BANNER_TOP * scale, want.width(), BANNER_ROWS * scale,
-                             QColor(widened(testPictureColour(4))));
+    QImage screen(DEVICE_WIDTH, DEVICE_HEIGHT, QImage::Format_RGB16);
+    screen.fill(testPictureColour(6));
+    constexpr int BANNER_TOP = 20, BANNER_END = 80;  // the banner's screen rows on the title
+    for (int y = BANNER_TOP; y < BANNER_END; ++y)
+        std::fill_n(reinterpret_cast<uint16_t*>(screen.scanLine(y)), DEVICE_WIDTH,
+                    testPictureColour(4));
+    const QImage want = screen.scaled(screen.size() * scale).convertToFormat(QImage::Format_RGB32);
+    const QRgb title = want.pixel(0, 0);
     for (int tries = 0; tries < seconds * 10; ++tries) {
         const QImage shot = app.primaryScreen()->grabWindow(0).toImage().convertToFormat(
             QImage::Format_RGB32);
