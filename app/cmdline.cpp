@@ -20,7 +20,7 @@ const char* const HELP =
     "Fly, shoot and shield your way through fields of splitting rocks.\n"
     "\n"
     "  --fullscreen       start on the whole monitor\n"
-    "  --scale N          start with a window N times the device screen (1..16)\n"
+    "  --scale N          start with each screen pixel N x N monitor pixels (1..16)\n"
     "  --rotate DEGREES   turn the device screen: 0, 90, 180 or 270\n"
     "                     (as QWS_DISPLAY=Transformed:RotDEGREES does)\n"
     "  --replay [FILE]    show a recorded game in the window (no FILE: the best\n"

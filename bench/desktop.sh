@@ -5,15 +5,28 @@
 # window at scale 3, and in play also on the whole monitor), beside
 # peer arcade games from Debian run the same way as a reference.
 #
-# Usage: bench/desktop.sh [build-dir] [seconds-per-screen] [runs]
+# Usage: bench/desktop.sh [--scale-factors LIST] [build-dir] [seconds-per-screen] [runs]
 #        (defaults: build 8 1). Needs xvfb, openbox, xdotool, x11-utils;
 #        the peers (kobodeluxe, maelstrom) are measured when installed.
+#        --scale-factors 1,1.25,1.5,2 measures instead the title and busy play
+#        once per desktop scale, the game started with that QT_SCALE_FACTOR
+#        (the window is 720 x 960 screen pixels at each of these).
 #
 # CPU is the time the processes spent on a processor (the per-thread run
 # times the kernel keeps, in nanoseconds) divided by the wall time of the
 # window, so other work on the machine does not inflate it. It is a benchmark:
 # it reports what it sees and never fails on a slow or busy machine.
 set -uo pipefail
+factors=""
+positional=()
+while [ $# -gt 0 ]; do
+    case $1 in
+    --scale-factors) factors=${2:-}; shift 2 || shift ;;
+    --scale-factors=*) factors=${1#*=}; shift ;;
+    *) positional+=("$1"); shift ;;
+    esac
+done
+set -- "${positional[@]+"${positional[@]}"}"
 build=${1:-build}
 seconds=${2:-8}
 runs=${3:-1}
@@ -98,6 +111,13 @@ launch() {
     startMs=$(( (t1 - t0) / 1000000 ))
 }
 
+# The window's size in screen pixels and its place, as WIDTHxHEIGHT+X+Y (not
+# xwininfo's -geometry, which counts in the window's resize steps).
+windowGeometry() {
+    xwininfo -id "$window" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        /Width:/ { w = $2 } /Height:/ { h = $2 } END { printf "%sx%s+%s+%s", w, h, x, y }'
+}
+
 peakKb() { sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' /proc/"$1"/status 2>/dev/null; }
 
 # Device pixel (x, y) of the portrait screen in window coordinates.
@@ -118,57 +138,83 @@ mkdir -p "$XDG_CONFIG_HOME"
 echo "desktop.sh: $(date -u +%Y-%m-%d), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
 echo "display $GEOMETRY with openbox, $seconds s per screen, load before start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
+# The title and busy play at each desktop scale of the list, each from a
+# fresh start of the game.
+measureScales() {
+    local f
+    for f in ${factors//,/ }; do
+        launch CorvusRaiders env QT_SCALE_FACTOR="$f" "$game"
+        game_pid=$launched
+        [ -n "$window" ] || { echo "  scale factor $f: no window appeared"; continue; }
+        echo "  scale factor $f: window $(windowGeometry)"
+        xdotool windowactivate --sync "$window" 2>/dev/null
+        sleep 1
+        measure "title at $f" "$game_pid" "$seconds"
+        key x
+        key x
+        xdotool keydown --window "$window" space
+        sleep 1
+        measure "play, fire held at $f" "$game_pid" "$seconds"
+        xdotool keyup --window "$window" space
+        stop "$game_pid"
+    done
+}
+
 for run in $(seq "$runs"); do
     echo "run $run: CorvusRaiders"
-    launch CorvusRaiders "$game"
-    game_pid=$launched
-    [ -n "$window" ] || { echo "  no window appeared"; continue; }
-    echo "  start to visible window: $startMs ms; window $(xwininfo -id "$window" | sed -n 's/.*-geometry //p')"
-    xdotool windowactivate --sync "$window" 2>/dev/null
-    sleep 1
-    measure "title" "$game_pid" "$seconds"
-    key x
-    measure "menu" "$game_pid" "$seconds"
-    key x
-    xdotool keydown --window "$window" space
-    sleep 1
-    measure "play, fire held" "$game_pid" "$seconds"
-    xdotool keyup --window "$window" space
-    key F11
-    measure "pause" "$game_pid" "$seconds"
-    read -r px py <<<"$(devicePoint 120 243)"
-    xdotool mousemove --window "$window" "$px" "$py" click 1
-    xdotool mousemove --window "$window" 1 1
-    sleep 0.5
-    measure "key redefinition" "$game_pid" "$seconds"
-    key Left
-    key Right
-    key Up
-    key space
-    key Down
-    key F11
-    # Back on the pause screen: the whole monitor, then play again.
-    key alt+Return
-    echo "  full screen: window $(xwininfo -id "$window" | sed -n 's/.*-geometry //p')"
-    key x
-    xdotool keydown --window "$window" space
-    sleep 1
-    measure "play, full screen" "$game_pid" "$seconds"
-    xdotool keyup --window "$window" space
-    echo "  peak RSS: $(peakKb "$game_pid") kB"
-    stop "$game_pid"
+    if [ -n "$factors" ]; then
+        measureScales
+    else
+        launch CorvusRaiders "$game"
+        game_pid=$launched
+        [ -n "$window" ] || { echo "  no window appeared"; continue; }
+        echo "  start to visible window: $startMs ms; window $(windowGeometry)"
+        xdotool windowactivate --sync "$window" 2>/dev/null
+        sleep 1
+        measure "title" "$game_pid" "$seconds"
+        key x
+        measure "menu" "$game_pid" "$seconds"
+        key x
+        xdotool keydown --window "$window" space
+        sleep 1
+        measure "play, fire held" "$game_pid" "$seconds"
+        xdotool keyup --window "$window" space
+        key F11
+        measure "pause" "$game_pid" "$seconds"
+        read -r px py <<<"$(devicePoint 120 243)"
+        xdotool mousemove --window "$window" "$px" "$py" click 1
+        xdotool mousemove --window "$window" 1 1
+        sleep 0.5
+        measure "key redefinition" "$game_pid" "$seconds"
+        key Left
+        key Right
+        key Up
+        key space
+        key Down
+        key F11
+        # Back on the pause screen: the whole monitor, then play again.
+        key alt+Return
+        echo "  full screen: window $(windowGeometry)"
+        key x
+        xdotool keydown --window "$window" space
+        sleep 1
+        measure "play, full screen" "$game_pid" "$seconds"
+        xdotool keyup --window "$window" space
+        echo "  peak RSS: $(peakKb "$game_pid") kB"
+        stop "$game_pid"
 
-    # The farewell screen ends the program after two seconds: a second start.
-    launch CorvusRaiders "$game"
-    game_pid=$launched
-    xdotool windowactivate --sync "$window" 2>/dev/null
-    sleep 0.5
-    key x
-    xdotool key --window "$window" Escape
-    sleep 0.2
-    measure "exit screen (${EXIT_WINDOW} s)" "$game_pid" "$EXIT_WINDOW"
-    wait "$game_pid" 2>/dev/null
-    echo "  program ended with status $?"
+        # The farewell screen ends the program after two seconds: a second start.
+        launch CorvusRaiders "$game"
+        game_pid=$launched
+        xdotool windowactivate --sync "$window" 2>/dev/null
+        sleep 0.5
+        key x
+        xdotool key --window "$window" Escape
+        sleep 0.2
+        measure "exit screen (${EXIT_WINDOW} s)" "$game_pid" "$EXIT_WINDOW"
+        wait "$game_pid" 2>/dev/null
+        echo "  program ended with status $?"
+    fi
 
     # Peers, first screen only (their intro or title), the same way.
     if [ -x /usr/games/kobodl ]; then
@@ -188,4 +234,5 @@ for run in $(seq "$runs"); do
         stop "$launched"
     fi
 done
+echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit 0

@@ -244,7 +244,7 @@ void setUpHost() {
     auto* w = new DeviceWidget("Bench", WIDGET_STYLE_CUSTOMIZE);
     w->showNormal();
     constexpr int HOST_SCALE = 3;
-    testdriver::resizeWindow(SCREEN_WIDTH * HOST_SCALE, SCREEN_HEIGHT * HOST_SCALE);
+    testdriver::resizeWindowToScale(HOST_SCALE);
     playFrame(levelOneWorld);
     std::memcpy(playFrames[0], backBuffer, SCREEN_BYTES);
     playFrame(busyWorld);

@@ -6,6 +6,12 @@
 // whole factor, nearest neighbour, centred on black. It turns host key, mouse,
 // activation and timer events into the device widget's event virtuals.
 //
+// Two kinds of host pixel: window pixels are Qt's logical pixels (widget
+// sizes, event positions, paint regions); native pixels are the monitor's
+// own, which the backing store holds, `ratio` of them to a window pixel (the
+// desktop's scale: 1, 1.25, 1.5, 2...). The whole scale counts native pixels,
+// so each framebuffer pixel is a square block of them at every ratio.
+//
 // Keys reach the device as the player pressed them: one press when a key goes
 // down and one release when it comes up, never an auto-repeat, however the
 // desktop marks its repeats. Alt+Enter switches the window between the whole
@@ -17,13 +23,16 @@
 // was last presented. A present compares the framebuffer with that copy in
 // tiles, takes over the tiles that changed and asks Qt to repaint only those;
 // a present that changed nothing costs one comparison and reaches neither Qt
-// nor the display. Painting scales from the copy, so whatever Qt repaints
-// (expose, resize, un-minimise, full-screen switch) shows the last present.
+// nor the display. Painting writes native pixels from the copy straight into
+// the backing store, so whatever Qt repaints (expose, resize, un-minimise,
+// full-screen switch, a new ratio) shows the last present.
 #pragma once
 
 #include <QWidget>
 
 #include "platform/platform.h"
+
+class QScreen;
 
 struct DeviceWidget::Host : public QWidget {
     Host(DeviceWidget* device, int orientation);
@@ -43,16 +52,22 @@ struct DeviceWidget::Host : public QWidget {
     int fullScreenCalls = 0;
     QByteArray caption;
 
-    // Current whole scale factor (>= 1) and the top-left corner of the shown
-    // framebuffer in window pixels.
-    int scale() const;
-    QPoint origin() const;
+    // Where the framebuffer is shown, in native pixels.
+    struct Placement {
+        qreal ratio;     // native pixels per window pixel (> 0)
+        int scale;       // native pixels per framebuffer pixel, >= 1: the largest that fits
+        QPoint origin;   // top-left corner of the shown framebuffer
+    };
+    Placement placement() const;             // at nativeRatio()
+    Placement placementAt(qreal ratio) const;
+    // The window's ratio; before it is first shown, that of the screen it will open on.
+    qreal nativeRatio() const;
 
-    // Window pixel -> device pixel (through scale, border and rotation), and
-    // the centre of a device pixel in window coordinates. `mapToDevice` returns
+    // Window point -> device pixel (through ratio, scale, border and rotation),
+    // and the centre of a device pixel as a window point. `mapToDevice` returns
     // false when the point is outside the shown framebuffer (the border).
-    bool mapToDevice(QPoint window, int& x, int& y) const;
-    QPoint mapFromDevice(int x, int y) const;
+    bool mapToDevice(QPointF window, int& x, int& y) const;
+    QPointF mapFromDevice(int x, int y) const;
 
     // Activation as the game sees it; sends focusIn/focusOut on a change.
     void setDeviceActive(bool on);
@@ -69,6 +84,17 @@ struct DeviceWidget::Host : public QWidget {
     // Hides the pointer over the window until the mouse moves.
     void hidePointer();
 
+    // The window's size in window pixels on `screen`: the launch scale, or the
+    // largest whole scale whose native pixels fit the screen's free area.
+    QSize chosenSize(const QScreen* screen) const;
+    // The fewest window pixels that hold the screen at whole scale `scale` at
+    // `ratio`: rounded up, never smaller than the scaled screen.
+    QSize sizeAt(int scale, qreal ratio) const;
+    // After the ratio changed (another monitor, or the desktop's scale): an
+    // ordinary window takes its chosen size again; a maximised or full-screen
+    // one keeps the size the desktop gave it. Cheap when nothing changed.
+    void followRatio();
+
 protected:
     void paintEvent(QPaintEvent*) override;
     void keyPressEvent(QKeyEvent* e) override;
@@ -82,7 +108,7 @@ protected:
     bool focusNextPrevChild(bool) override { return false; }
 
 private:
-    void paintRect(uint32_t* out, qsizetype stride, const QRect& r) const;
+    void paintRect(uint32_t* out, qsizetype stride, const QRect& r, const Placement& at) const;
     // A key pressed while the window had the keyboard and not yet released.
     struct DownKey {
         int id;                            // keyId(): the physical key
@@ -104,6 +130,7 @@ private:
     bool penDown_ = false;
     bool pointerHidden_ = false;
     QPointF hiddenAt_;                     // global pointer position when it was hidden
+    qreal sizedRatio_ = 0;                 // the ratio the window's size was last chosen for
     uint16_t shown_[DEVICE_WIDTH * DEVICE_HEIGHT] = {};  // RGB565, the framebuffer as last presented
 };
 
@@ -116,5 +143,6 @@ constexpr int PRESENT_TILE = 8;
 // The host window of a device widget (tests: resize it, send it events).
 QWidget* hostWindow(DeviceWidget* w);
 
-// Scale factor for a framebuffer of `fbW` x `fbH` in an area of `w` x `h`.
+// Scale factor for a framebuffer of `fbW` x `fbH` in an area of `w` x `h`
+// native pixels: the largest that fits, at least 1.
 int wholeScale(int w, int h, int fbW, int fbH);

@@ -114,5 +114,8 @@ void DeviceWidget::Host::flushRelease() {
 bool DeviceWidget::Host::event(QEvent* e) {
     if (e->isPointerEvent() || e->type() == QEvent::Timer)
         flushRelease();
-    return QWidget::event(e);
+    const bool taken = QWidget::event(e);
+    if (e->type() == QEvent::ScreenChangeInternal)  // another monitor, maybe another ratio
+        followRatio();
+    return taken;
 }

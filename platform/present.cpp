@@ -1,10 +1,11 @@
 // Presenting the framebuffer: the tile comparison that finds what changed, and
-// the whole-scale painting of the host window.
+// the whole-scale painting of the host window in native pixels.
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/internal.h"
@@ -61,14 +62,121 @@ uint64_t changedTilesInRow(const uint8_t* row, const uint16_t* copy, int tiles) 
     return changed;
 }
 
+// Window columns left..right - 1.
+struct Span {
+    int left, right;
+};
+
+// Spans of the widest tile row (a landscape screen): enough for the runs of
+// changed tiles of two tile rows together, each at most half of them.
+constexpr int MAX_SPANS = DEVICE_HEIGHT / PRESENT_TILE;
+constexpr int MAX_BANDS = 2 * DEVICE_HEIGHT / PRESENT_TILE + 1;  // two per tile row, and the last
+
+// Spans `a` and `b`, each left to right, as one list left to right with the
+// spans that overlap or touch joined; returns its length.
+int mergeSpans(const Span* a, int na, const Span* b, int nb, Span* out) {
+    int n = 0;
+    for (int i = 0, j = 0; i < na || j < nb;) {
+        const Span s = j >= nb || (i < na && a[i].left <= b[j].left) ? a[i++] : b[j++];
+        if (n > 0 && s.left <= out[n - 1].right)
+            out[n - 1].right = std::max(out[n - 1].right, s.right);
+        else
+            out[n++] = s;
+    }
+    return n;
+}
+
+// The window pixels a present repaints, built from its runs of changed tiles
+// tile row by tile row, each rounded outward to whole window pixels, so that
+// Qt repaints and sends on every native pixel of them. (Qt turns a window
+// rectangle back into native pixels by rounding each edge to the nearest
+// pixel, which keeps all of them.) At a fractional ratio two neighbouring
+// tile rows then share a window row, which gets the runs of both. The region
+// is made at once from bands of rows, as QRegion::setRects takes them: adding
+// rectangles that overlap by a row one by one rebuilds the region every time,
+// which made a busy present cost more than its painting.
+class UpdateBands {
+public:
+    // The next tile row down: window rows top..bottom - 1, and its runs of
+    // changed tiles, left to right (none for a tile row with no change).
+    void add(int top, int bottom, const Span* runs, int count) {
+        Span own[MAX_SPANS];
+        count = mergeSpans(runs, count, nullptr, 0, own);  // runs that touch once rounded
+        if (top < pendingBottom_) {
+            Span both[MAX_SPANS];
+            band(pendingTop_, top, pending_, pendingCount_);
+            band(top, pendingBottom_, both, mergeSpans(pending_, pendingCount_, own, count, both));
+            top = pendingBottom_;
+        } else {
+            band(pendingTop_, pendingBottom_, pending_, pendingCount_);
+        }
+        std::copy_n(own, count, pending_);
+        pendingTop_ = top;
+        pendingBottom_ = bottom;
+        pendingCount_ = count;
+    }
+
+    // The region, once every tile row is in; starts afresh.
+    QRegion take() {
+        band(pendingTop_, pendingBottom_, pending_, pendingCount_);
+        QRegion region;
+        if (count_ > 0)
+            region.setRects(rects_, count_);
+        count_ = lastCount_ = pendingTop_ = pendingBottom_ = pendingCount_ = 0;
+        return region;
+    }
+
+private:
+    // Rows top..bottom - 1 showing `spans`; a band that goes on from the one
+    // above with the same spans joins it.
+    void band(int top, int bottom, const Span* spans, int count) {
+        if (top >= bottom || count == 0)
+            return;
+        QRect* last = rects_ + count_ - lastCount_;
+        if (lastCount_ == count && last->bottom() + 1 == top &&
+            std::equal(spans, spans + count, last, [](const Span& s, const QRect& r) {
+                return s.left == r.left() && s.right == r.right() + 1;
+            })) {
+            for (int i = 0; i < count; ++i)
+                last[i].setBottom(bottom - 1);
+            return;
+        }
+        for (int i = 0; i < count; ++i) {
+            const Span& s = spans[i];
+            rects_[count_++] = QRect(s.left, top, s.right - s.left, bottom - top);
+        }
+        lastCount_ = count;
+    }
+
+    QRect rects_[MAX_BANDS * MAX_SPANS];
+    int count_ = 0, lastCount_ = 0;       // rectangles, and those of the last band
+    Span pending_[MAX_SPANS];             // the tile row above, not yet a band
+    int pendingTop_ = 0, pendingBottom_ = 0, pendingCount_ = 0;
+};
+
+// The native pixels that window rectangle `r` covers, edges outward.
+QRect nativeRectCovering(const QRect& r, qreal ratio) {
+    const int left = int(std::floor(r.left() * ratio));
+    const int top = int(std::floor(r.top() * ratio));
+    const int right = int(std::ceil((r.right() + 1) * ratio));
+    const int bottom = int(std::ceil((r.bottom() + 1) * ratio));
+    return QRect(left, top, right - left, bottom - top);
+}
+
 } // namespace
 
 void DeviceWidget::Host::present() {
-    const int s = scale();
-    const QPoint o = origin();
+    followRatio();  // a ratio that changed without a screen change event
+    const Placement at = placement();
+    const int s = at.scale;
+    const QPoint o = at.origin;
     const int tilesX = physicalWidth / PRESENT_TILE;
     const int rowBytes = physicalWidth * 2;
-    QRegion changed;
+    // Native pixel n as the window pixel that holds it, and the first window
+    // pixel after n - 1.
+    const auto down = [&at](int n) { return int(std::floor(n / at.ratio)); };
+    const auto up = [&at](int n) { return int(std::ceil(n / at.ratio)); };
+    static UpdateBands changed;  // large; one present at a time, on the GUI thread
     for (int top = 0; top < physicalHeight; top += PRESENT_TILE) {
         uint64_t tiles = 0;
         for (int y = top; y < top + PRESENT_TILE; ++y) {
@@ -77,8 +185,9 @@ void DeviceWidget::Host::present() {
             if (std::memcmp(row, copy, size_t(rowBytes)) != 0)
                 tiles |= changedTilesInRow(row, copy, tilesX);
         }
-        // Runs of changed tiles: copied into shown_, and one rectangle each;
-        // QRegion joins the runs of neighbouring tile rows that line up.
+        // Runs of changed tiles: copied into shown_, and one span each.
+        Span runs[MAX_SPANS];
+        int count = 0;
         for (int tx = 0; tx < tilesX;) {
             if (!(tiles >> tx & 1)) {
                 ++tx;
@@ -91,12 +200,14 @@ void DeviceWidget::Host::present() {
                 std::memcpy(shown_ + y * physicalWidth + first * PRESENT_TILE,
                             framebuffer + y * rowBytes + first * TILE_BYTES,
                             size_t(tx - first) * TILE_BYTES);
-            changed += QRect(o.x() + first * PRESENT_TILE * s, o.y() + top * s,
-                             (tx - first) * PRESENT_TILE * s, PRESENT_TILE * s);
+            runs[count++] = Span{down(o.x() + first * PRESENT_TILE * s),
+                                 up(o.x() + tx * PRESENT_TILE * s)};
         }
+        changed.add(down(o.y() + top * s), up(o.y() + (top + PRESENT_TILE) * s), runs, count);
     }
-    if (!changed.isEmpty())
-        update(changed);
+    const QRegion region = changed.take();
+    if (!region.isEmpty())
+        update(region);
 }
 
 namespace {
@@ -125,16 +236,18 @@ uint32_t* spread(uint32_t* out, const uint32_t* wide, int count, int s) {
 
 } // namespace
 
-// Writes window rectangle `r` as 32-bit RGB into `out` (the pixel for the
-// rectangle's top-left corner; `stride` pixels from one line to the next):
-// shown_ replicated by the whole scale where the screen is, black around it.
-void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect& r) const {
+// Writes native rectangle `r` of the window as 32-bit RGB into `out` (the
+// pixel for the rectangle's top-left corner; `stride` pixels from one line to
+// the next): shown_ replicated by the whole scale where the screen is, black
+// around it.
+void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect& r,
+                                   const Placement& at) const {
     constexpr uint32_t BLACK = 0xff000000u;
-    const int s = scale();
-    const QPoint o = origin();
-    const int left = std::max(r.left(), o.x());          // window columns showing the screen
+    const int s = at.scale;
+    const QPoint o = at.origin;
+    const int left = std::max(r.left(), o.x());          // native columns showing the screen
     const int right = std::min(r.right() + 1, o.x() + physicalWidth * s);
-    // Screen columns first..last are shown, `skip` window columns of the first
+    // Screen columns first..last are shown, `skip` native columns of the first
     // and `keep` of the last (the same one when only one is shown).
     const int first = (left - o.x()) / s, last = (right - 1 - o.x()) / s;
     const int skip = left - o.x() - first * s, keep = right - o.x() - last * s;
@@ -164,35 +277,41 @@ void DeviceWidget::Host::paintRect(uint32_t* out, qsizetype stride, const QRect&
     }
 }
 
-// Only what Qt asks for is drawn. Where the painter writes straight into a
-// 32-bit image at whole pixels (the window's backing store), the pixels are
-// put there directly; anywhere else they go through a small image of the
-// rectangle, drawn without smoothing.
+// Only what Qt asks for is drawn, and in native pixels: each window rectangle
+// of the region becomes the native pixels it covers. Where the painter works
+// on a 32-bit image (the window's backing store) at the window's ratio and a
+// whole-pixel offset, the pixels go straight into it; anywhere else they go
+// through a small image of the rectangle that the painter takes at one native
+// pixel per pixel, never scaling it.
 void DeviceWidget::Host::paintEvent(QPaintEvent* e) {
     QPainter p(this);
     QPaintDevice* target = p.paintEngine() ? p.paintEngine()->paintDevice() : nullptr;
     QImage* image = target && target->devType() == QInternal::Image ? static_cast<QImage*>(target)
                                                                      : nullptr;
     const QTransform t = p.deviceTransform();
-    const bool direct = image && image->depth() == 32 && image->devicePixelRatio() == 1.0 &&
-                        t.type() <= QTransform::TxTranslate && t.dx() == int(t.dx()) &&
+    const bool direct = image && image->depth() == 32 && t.type() <= QTransform::TxScale &&
+                        t.m11() > 0 && t.m22() == t.m11() && t.dx() == int(t.dx()) &&
                         t.dy() == int(t.dy()) &&
                         (image->format() == QImage::Format_RGB32 ||
                          image->format() == QImage::Format_ARGB32 ||
                          image->format() == QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = direct ? t.m11() : nativeRatio();
+    const Placement at = placementAt(ratio);
     const QPoint shift = direct ? QPoint(int(t.dx()), int(t.dy())) : QPoint();
-    for (QRect r : e->region()) {
+    for (const QRect& w : e->region()) {
+        QRect r = nativeRectCovering(w, ratio);
         if (direct) {
             r &= image->rect().translated(-shift);
             if (r.isEmpty())
                 continue;
-            const QPoint at = r.topLeft() + shift;
-            auto* line = reinterpret_cast<uint32_t*>(image->scanLine(at.y())) + at.x();
-            paintRect(line, image->bytesPerLine() / 4, r);
+            const QPoint to = r.topLeft() + shift;
+            auto* line = reinterpret_cast<uint32_t*>(image->scanLine(to.y())) + to.x();
+            paintRect(line, image->bytesPerLine() / 4, r, at);
         } else {
             QImage part(r.size(), QImage::Format_RGB32);
-            paintRect(reinterpret_cast<uint32_t*>(part.bits()), part.bytesPerLine() / 4, r);
-            p.drawImage(r.topLeft(), part);
+            paintRect(reinterpret_cast<uint32_t*>(part.bits()), part.bytesPerLine() / 4, r, at);
+            part.setDevicePixelRatio(ratio);
+            p.drawImage(QRectF(QPointF(r.topLeft()) / ratio, QSizeF(r.size()) / ratio), part);
         }
     }
 }

@@ -46,8 +46,8 @@ void sendMouse(int deviceX, int deviceY, int kind) {
     DeviceWidget::Host* h = currentHost();
     if (!h)
         return;
-    const QPointF local(h->mapFromDevice(deviceX, deviceY));
-    const QPointF global = QPointF(h->mapToGlobal(local.toPoint()));
+    const QPointF local = h->mapFromDevice(deviceX, deviceY);
+    const QPointF global = h->mapToGlobal(local);
     QEvent::Type type = QEvent::MouseButtonPress;
     Qt::MouseButton button = Qt::LeftButton;
     Qt::MouseButtons buttons = Qt::LeftButton;
@@ -67,9 +67,9 @@ void setActive(bool active) {
         h->setDeviceActive(active);
 }
 
-void resizeWindow(int width, int height) {
+void resizeWindowToScale(int scale) {
     if (DeviceWidget::Host* h = currentHost())
-        h->resize(width, height);
+        h->resize(h->sizeAt(scale, h->nativeRatio()));
 }
 
 } // namespace testdriver

@@ -15,7 +15,7 @@ void tick();                               // one timer event to every timer's w
 void sendKey(int qtKey, bool press, bool autoRepeat = false, unsigned long timestamp = 0);
 void sendMouse(int deviceX, int deviceY, int kind);                // 0 press, 1 move, 2 release
 void setActive(bool active);               // host activation / deactivation
-void resizeWindow(int width, int height);  // the host window, in window pixels
+void resizeWindowToScale(int scale);       // the host window just holds the screen at this scale
 
 // What the program did, as the tests look at it.
 int showFullScreenCalls(const DeviceWidget* w);  // full-screen requests of the window

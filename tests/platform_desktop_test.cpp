@@ -1,11 +1,19 @@
-// The game on real display servers: keys held down through XTest on an X
-// server while the machine is busy, and the native Wayland platform under a
-// real compositor. Each test skips, saying why, where its servers are missing.
+// The game on real display servers: keys held down through XTest and the pen
+// and the picture at a fractional desktop scale on an X server while the
+// machine is busy, and the native Wayland platform under a real compositor
+// that scales its output by 2. Each test skips, saying why, where its servers
+// are missing.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLibraryInfo>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -75,7 +83,7 @@ struct XServer {
         int fds[2];
         if (pipe(fds) != 0)
             std::abort();
-        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+        pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1600x1200x24",
                      "-nolisten", "tcp"});
         close(fds[1]);
         pollfd ready{fds[0], POLLIN, 0};
@@ -87,9 +95,35 @@ struct XServer {
     ~XServer() { stop(pid, SIGTERM); }
 };
 
+// Whether the game's window, read back from the X server, is exactly the
+// framebuffer as last presented at `scale` native pixels per pixel.
+bool windowShowsFramebufferAt(int scale) {
+    QWidget* window = hostWindow(theWidget);
+    QImage shot = window->screen()->grabWindow(window->winId()).toImage().convertToFormat(
+        QImage::Format_RGB32);
+    shot.setDevicePixelRatio(1);
+    const QImage frame(testdriver::deviceFrameBuffer(), DEVICE_WIDTH, DEVICE_HEIGHT,
+                       QImage::Format_RGB16);
+    return shot.size() == frame.size() * scale &&
+           shot == frame.scaled(shot.size()).convertToFormat(QImage::Format_RGB32);
+}
+
+// Desktop scale of the X11 test: each window pixel is 1.25 native pixels, so
+// the tiles' edges fall between window pixels. On its 1600 x 1200 screen the
+// window opens at scale 3, 720 x 960 native pixels.
+constexpr const char* X11_SCALE_FACTOR = "1.25";
+constexpr int X11_SCALE = 3;
+
 // Steps of the X11 test: a command, then what must hold once it has ended
 // and a few frames have run.
-struct Step { const char* command; std::function<bool()> done; };
+struct Step { std::string command; std::function<bool()> done; };
+
+// A click on native pixel `dx` to the right of the first native pixel of
+// screen pixel (x, y), in the X11 test's window.
+std::string click(int x, int y, int dx) {
+    return "xdotool mousemove --window %1 " + std::to_string(x * X11_SCALE + dx) + " " +
+           std::to_string(y * X11_SCALE) + " click 1";
+}
 
 // Runs the steps one after another, at the start of each frame of the game
 // window, and counts the shots launched since the last step began (a slot
@@ -141,15 +175,20 @@ std::string verifyKept(const std::string& stateHome, const std::string& qpeRoot)
     return std::to_string(status) + " " + readTextFile(out);
 }
 
-// In a child process: the real entry function on the X server, with three
-// busy loops beside it. XTest holds keys down for 1.5 s, longer than the
-// server waits before it repeats them: on the title that must open the menu
-// only, and in play a held fire key must launch one shot. Then the X server
-// is killed in the middle of the game, and the process ends as the windowing
-// system ends it (status 1); a step that failed ends it with 10 + the step.
+// In a child process: the real entry function on the X server, its desktop
+// scaled by 125 %, with three busy loops beside it. XTest holds keys down for
+// 1.5 s, longer than the server waits before it repeats them: on the title
+// that must open the menu only, and in play a held fire key must launch one
+// shot. Clicks on the first native pixel of the effect slider and of the new
+// game item, and on the one just left of the item, must act as on those
+// pixels, and the window must show the menu's framebuffer pixel for pixel.
+// Then the X server is killed in the middle of the game, and the process ends
+// as the windowing system ends it (status 1); a step that failed ends it with
+// 10 + the step.
 [[noreturn]] void holdKeysOnABusyXServer(const std::string& display, pid_t server) {
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    setenv("QT_SCALE_FACTOR", X11_SCALE_FACTOR, 1);
     for (int i = 0; i < 3; ++i)
         spawn({"sh", "-c", "while :; do :; done"});
     static int argc = 1;
@@ -162,7 +201,10 @@ std::string verifyKept(const std::string& stateHome, const std::string& qpeRoot)
         {"xdotool windowfocus --sync %1",
          [] { return theWidget->isActiveWindow() && gameState == STATE_TITLE; }},
         {"xdotool keydown a sleep 1.5 keyup a", [] { return gameState == STATE_MENU; }},
-        {"xdotool key n", [] { return gameState == STATE_PLAYING; }},
+        {click(88, 130, 0),
+         [] { return sfxVolume == 0 && windowShowsFramebufferAt(X11_SCALE); }},
+        {click(10, 280, -1), [] { return gameState == STATE_MENU; }},
+        {click(10, 280, 0), [] { return gameState == STATE_PLAYING; }},
         {"xdotool keydown space sleep 1.5 keyup space", [&run] { return run.launches == 1; }},
         {killServer.c_str(), [] { return false; }},
     };
@@ -171,7 +213,7 @@ std::string verifyKept(const std::string& stateHome, const std::string& qpeRoot)
     _exit(9);  // the game went on without its display
 }
 
-TEST(Desktop, HeldKeysCountOnceOnABusyXServerAndTheGameOutlivesIt) {
+TEST(Desktop, HeldKeysPenAndPictureExactAt125PercentAndTheGameOutlivesTheXServer) {
     if (!installed("Xvfb") || !installed("xdotool"))
         GTEST_SKIP() << "needs Xvfb and xdotool (scripts/deps.sh installs them)";
     XServer x;
@@ -188,16 +230,56 @@ TEST(Desktop, HeldKeysCountOnceOnABusyXServerAndTheGameOutlivesIt) {
     EXPECT_NE(said.find("ended early"), std::string::npos) << said;
 }
 
-// The real executable on Qt's Wayland platform under weston. Weston's
-// headless back-end has no keyboard, so weston runs on its X11 back-end
-// inside Xvfb, where XTest keys reach it as its seat's keyboard and weston
-// hands them to the game as any Wayland client gets them. Escape, sent every
-// half second, takes the game from the title through the menu to the exit
-// screen, which ends it with status 0: the game started and took keys. A
-// second run ends with status 0 on a termination request. A third starts a
-// game and loses its compositor in the middle of it: the windowing system
-// ends it with status 1, and the game is kept.
-TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
+// Weston's output scale in the Wayland test, and the whole scale the game
+// then shows on its 1600 x 1200 output (800 x 600 window pixels).
+constexpr int WESTON_OUTPUT_SCALE = 2;
+constexpr int WESTON_GAME_SCALE = 3;
+
+// In a child process on the X server that weston draws into: reads the whole
+// screen back until it shows the title screen of the test pictures (title
+// colour, the banner's from row 20 to 79) at `scale` native pixels per pixel,
+// from the first pixel of the title's colour, for up to `seconds`. Ends the
+// process with 42 when it does, with 1 otherwise.
+[[noreturn]] void waitForCrispTitle(const std::string& display, int scale, int seconds) {
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    static int argc = 1;
+    static char name[] = "reader";
+    static char* argv[] = {name, nullptr};
+    QGuiApplication app(argc, argv);
+    QImage screen(DEVICE_WIDTH, DEVICE_HEIGHT, QImage::Format_RGB16);
+    screen.fill(testPictureColour(6));
+    constexpr int BANNER_TOP = 20, BANNER_END = 80;  // the banner's screen rows on the title
+    for (int y = BANNER_TOP; y < BANNER_END; ++y)
+        std::fill_n(reinterpret_cast<uint16_t*>(screen.scanLine(y)), DEVICE_WIDTH,
+                    testPictureColour(4));
+    const QImage want = screen.scaled(screen.size() * scale).convertToFormat(QImage::Format_RGB32);
+    const QRgb title = want.pixel(0, 0);
+    for (int tries = 0; tries < seconds * 10; ++tries) {
+        const QImage shot = app.primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
+        const auto first = std::find(pixels, pixels + shot.width() * shot.height(), title) - pixels;
+        const QPoint at(int(first % shot.width()), int(first / shot.width()));
+        if (shot.copy(QRect(at, want.size())) == want)
+            _exit(42);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    _exit(1);
+}
+
+// The real executable on Qt's Wayland platform under weston, its output
+// scaled by 2. Weston's headless back-end has no keyboard, so weston runs on
+// its X11 back-end inside Xvfb, where XTest keys reach it as its seat's
+// keyboard and weston hands them to the game as any Wayland client gets them.
+// Escape, sent every half second, takes the game from the title through the
+// menu to the exit screen, which ends it with status 0: the game started and
+// took keys. A second run shows its title crisp, each pixel a square of
+// native pixels of the output (the picture weston shows in its X window), and
+// ends with status 0 on a termination request. A third starts a game and
+// loses its compositor in the middle of it: the windowing system ends it with
+// status 1, and the game is kept.
+TEST(Desktop, NativeWaylandUnderWestonScaledBy2TakesKeysShowsCrispPixelsAndOutlivesIt) {
     const std::string plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
                                "/platforms/libqwayland-generic.so";
     if (!installed("Xvfb") || !installed("xdotool") || !installed("weston") ||
@@ -210,6 +292,8 @@ TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     setenv("DISPLAY", x.display.c_str(), 1);
     const pid_t weston = spawn({"weston", "--backend=x11-backend.so", "--socket=" + socket,
+                                "--width=800", "--height=600",
+                                "--scale=" + std::to_string(WESTON_OUTPUT_SCALE),
                                 "--idle-time=0", "--log=" + runtime + "log"});
     for (int i = 0; i < 200 && !std::filesystem::exists(runtime + socket); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -224,7 +308,13 @@ TEST(Desktop, NativeWaylandUnderWestonTakesKeysAndEndsOnRequest) {
     EXPECT_EQ(exitStatus(spawn(game), 30), 0) << "the game did not take its keys";
     stop(keys, SIGKILL);
     const pid_t run = spawn(game);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
+    // Weston's pointer, off the window.
+    EXPECT_EQ(exitStatus(spawn({"xdotool", "mousemove", "0", "0"}), 20), 0);
+    const pid_t reader = fork();
+    if (reader == 0)
+        waitForCrispTitle(x.display, WESTON_GAME_SCALE, 30);
+    EXPECT_EQ(exitStatus(reader, 40), 42) << "the title is not shown crisp at scale "
+                                          << WESTON_GAME_SCALE;
     EXPECT_EQ(stop(run, SIGTERM), 0);
 
     // Space takes the title to the menu, starts a game there and fires in it.

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 
+#include <cmath>
 #include <cstring>
+#include <fstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,6 +22,46 @@
 #include "ui/ui.h"
 
 namespace {
+
+// The program's offscreen desktop: five 1920 x 1200 monitors side by side,
+// which the desktop scales by these ratios (100 % to 200 %). The first one is
+// the primary monitor, where windows open.
+constexpr qreal RATIOS[] = {1, 1.25, 1.5, 1.75, 2};
+
+struct Monitors : testing::Environment {
+    void SetUp() override {
+        const std::string config = makeTempDir("monitors") + "monitors.json";
+        std::string screens, factors;
+        for (size_t i = 0; i < std::size(RATIOS); ++i) {
+            const std::string name = "m" + std::to_string(i);
+            screens += std::string(i ? "," : "") + "{\"name\": \"" + name + "\", \"x\": " +
+                       std::to_string(i * 1920) + ", \"y\": 0, \"width\": 1920, \"height\": 1200}";
+            factors += (i ? ";" : "") + name + "=" + std::to_string(RATIOS[i]);
+        }
+        std::ofstream(config) << "{\"screens\": [" << screens << "]}";
+        setenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).c_str(), 1);
+        setenv("QT_SCREEN_SCALE_FACTORS", factors.c_str(), 1);
+        ensureTestApplication();
+    }
+};
+const auto* const monitors = testing::AddGlobalTestEnvironment(new Monitors);
+
+// Puts window `w` on the monitor of `ratio`, at its top-left corner.
+void moveToMonitor(QWidget* w, qreal ratio) {
+    for (QScreen* s : QGuiApplication::screens()) {
+        if (s->devicePixelRatio() == ratio) {
+            w->setScreen(s);
+            w->move(s->geometry().topLeft());
+            return;
+        }
+    }
+    ADD_FAILURE() << "no monitor at " << ratio;
+}
+
+// The fewest window pixels that span `native` native pixels at `ratio`.
+int windowSpan(int native, qreal ratio) {
+    return int(std::ceil(native / ratio));
+}
 
 // Records what reaches the device widget: pen events as "p10,20 " (p press,
 // m move, r release), keys as device codes, negated for a release. The
@@ -55,64 +98,114 @@ TEST(KeyCodes, HostKeysBecomeDeviceKeys) {
         EXPECT_EQ(deviceKeyCode(qt), device) << std::hex << qt;
 }
 
-// A mouse event at window point `at`; moves carry `button` as held.
-void sendButton(QWidget* host, QEvent::Type type, QPoint at, Qt::MouseButton button) {
-    QMouseEvent e(type, QPointF(at), host->mapToGlobal(QPointF(at)),
+// A mouse event at window point `at`, through the host's window as the
+// desktop's events come; moves carry `button` as held.
+void sendButton(QWidget* host, QEvent::Type type, QPointF at, Qt::MouseButton button) {
+    QMouseEvent e(type, at, host->mapToGlobal(at),
                   type == QEvent::MouseMove ? Qt::NoButton : button,
                   type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
-    QCoreApplication::sendEvent(host, &e);
+    QCoreApplication::sendEvent(host->windowHandle(), &e);
 }
 
-TEST(Pen, FollowsScaleBorderAndRotation) {
-    // Device pixel (10, 20) is shown at framebuffer (col, row); `after`: the
-    // pen one window column to its right, then released out in the top-left
-    // border (held on the screen). A rotation chosen at launch (0..3, -1
-    // none) replaces the display's.
-    struct Case { const char* display; int launch, orientation, col, row; const char* after; };
+TEST(Pen, FollowsRatioScaleBorderAndRotation) {
+    // On the monitor of `ratio`, at scale 3 with a border of 20 native pixels
+    // left and right and 50 above and below. Device pixel (10, 20) is shown
+    // at framebuffer (col, row); `after`: the pen one framebuffer pixel to its
+    // right, then released out in the top-left border (held on the screen). A
+    // rotation chosen at launch (0..3, -1 none) replaces the display's.
+    struct Case { const char* display; int launch, orientation; qreal ratio; int col, row;
+                  const char* after; };
     const Case cases[] = {
-        {"Transformed:Rot0", -1, 0, 10, 20, "m11,20 r0,0"},
-        {"Transformed:Rot90:0", -1, 1, 20, 229, "m10,21 r239,0"},
-        {"Transformed:Rot270", -1, 3, 299, 10, "m10,19 r0,319"},
-        {"Transformed:Rot180", -1, 2, 229, 299, "m9,20 r239,319"},
-        {"LinuxFb:Rot90", -1, 0, 10, 20, "m11,20 r0,0"},  // only a transformed display turns
-        {"Transformed:Rot270", 1, 1, 20, 229, "m10,21 r239,0"},
-        {"Transformed:Rot90", 0, 0, 10, 20, "m11,20 r0,0"},
+        {"Transformed:Rot0", -1, 0, 1, 10, 20, "m11,20 r0,0"},
+        {"Transformed:Rot90:0", -1, 1, 1, 20, 229, "m10,21 r239,0"},
+        {"Transformed:Rot270", -1, 3, 1, 299, 10, "m10,19 r0,319"},
+        {"Transformed:Rot180", -1, 2, 1, 229, 299, "m9,20 r239,319"},
+        {"LinuxFb:Rot90", -1, 0, 1, 10, 20, "m11,20 r0,0"},  // only a transformed display turns
+        {"Transformed:Rot270", 1, 1, 1, 20, 229, "m10,21 r239,0"},
+        {"Transformed:Rot90", 0, 0, 1, 10, 20, "m11,20 r0,0"},
+        {"Transformed:Rot0", -1, 0, 1.25, 10, 20, "m11,20 r0,0"},
+        {"Transformed:Rot90", -1, 1, 1.75, 20, 229, "m10,21 r239,0"},
     };
+    // Upright, also the first and last pixels of the menu items and the ends
+    // of the sliders, each pressed on its block's first native pixel and far
+    // into its last, then just outside the block on either side.
+    const std::vector<QPoint> edges = {{10, 280}, {140, 319}, {170, 280}, {230, 319},
+                                       {49, 230}, {191, 257}, {88, 127},  {239, 139},
+                                       {88, 142}, {239, 154}};
+    const std::pair<qreal, int> offsets[] = {{0, 0}, {2.9, 0}, {-1, -1}, {3, 1}};  // native, device
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.display);
+        SCOPED_TRACE(testing::Message() << c.display << " at " << c.ratio);
         setenv("QWS_DISPLAY", c.display, 1);
         setHostLaunch(HostLaunch{false, 0, c.launch});
         ASSERT_EQ(DirectPainter::transformOrientation(), c.orientation);
         Recorder r;
         DeviceWidget::Host* host = r.host();
-        // Scale 3 with a border of 20 left and right and 50 above and below.
-        host->resize(host->physicalWidth * 3 + 40, host->physicalHeight * 3 + 100);
-        const QPoint inPixel(20 + c.col * 3 + 2, 50 + c.row * 3 + 1);
+        moveToMonitor(host, c.ratio);
+        host->winId();  // its window, for the events
+        host->resize(windowSpan(host->physicalWidth * 3 + 40, c.ratio),
+                     windowSpan(host->physicalHeight * 3 + 100, c.ratio));
+        // A native pixel as the desktop reports it: its number in window pixels.
+        const auto at = [&c](qreal x, qreal y) { return QPointF(x / c.ratio, y / c.ratio); };
+        const QPointF inPixel = at(20 + c.col * 3 + 2, 50 + c.row * 3 + 1);
         // Not the pen: another button, or a press on the border next to the screen.
         sendButton(host, QEvent::MouseButtonPress, inPixel, Qt::RightButton);
-        sendButton(host, QEvent::MouseButtonPress, QPoint(19, 49), Qt::LeftButton);
-        sendButton(host, QEvent::MouseButtonRelease, QPoint(19, 49), Qt::LeftButton);
+        sendButton(host, QEvent::MouseButtonPress, at(19, 49), Qt::LeftButton);
+        sendButton(host, QEvent::MouseButtonRelease, at(19, 49), Qt::LeftButton);
         sendButton(host, QEvent::MouseButtonPress, inPixel, Qt::LeftButton);
-        sendButton(host, QEvent::MouseMove, inPixel + QPoint(3, 0), Qt::LeftButton);
-        sendButton(host, QEvent::MouseButtonRelease, QPoint(0, 0), Qt::LeftButton);
+        sendButton(host, QEvent::MouseMove, inPixel + at(3, 0), Qt::LeftButton);
+        sendButton(host, QEvent::MouseButtonRelease, QPointF(0, 0), Qt::LeftButton);
         sendButton(host, QEvent::MouseMove, inPixel, Qt::NoButton);
         // The test driver's inverse mapping lands on the same device pixels.
         testdriver::sendMouse(239, 319, 0);
         testdriver::sendMouse(0, 0, 2);
-        EXPECT_EQ(r.pens, std::string("p10,20 ") + c.after + " p239,319 r0,0 ");
+        std::string want = std::string("p10,20 ") + c.after + " p239,319 r0,0 ";
+        for (const QPoint& e : c.orientation == 0 ? edges : std::vector<QPoint>()) {
+            for (const auto& [native, device] : offsets) {
+                const QPointF press = at(20 + e.x() * 3 + native, 50 + e.y() * 3 + native);
+                sendButton(host, QEvent::MouseButtonPress, press, Qt::LeftButton);
+                sendButton(host, QEvent::MouseButtonRelease, press, Qt::LeftButton);
+                const int x = e.x() + device, y = e.y() + device;
+                const std::string hit = std::to_string(x) + "," + std::to_string(y);
+                if (x < DEVICE_WIDTH && y < DEVICE_HEIGHT)  // else the border
+                    want += "p" + hit + " r" + hit + " ";
+            }
+        }
+        EXPECT_EQ(r.pens, want);
     }
     unsetenv("QWS_DISPLAY");
     setHostLaunch(HostLaunch());
 }
 
 TEST(LaunchChoices, ScaleAndFullScreenShapeTheFirstWindow) {
-    for (bool fullScreen : {false, true}) {
-        setHostLaunch(HostLaunch{fullScreen, 2, 3});
+    // Whole monitor, launch scale (0: the largest that fits) and rotation,
+    // the ratio of the monitor the window opens on, and the whole scale it
+    // shows there. On these 1920 x 1200 monitors the portrait screen fits 3
+    // times at every ratio, with room for a frame; a window spans the scaled
+    // screen's native pixels with less than one window pixel to spare.
+    struct Case { bool fullScreen; int launch, rotation; qreal ratio; int scale; };
+    const Case cases[] = {{false, 2, 3, 1, 2},    {true, 2, 3, 1, 5},     {false, 2, 3, 1.75, 2},
+                          {false, 0, 0, 1, 3},    {false, 0, 0, 1.25, 3}, {false, 0, 0, 1.5, 3},
+                          {false, 0, 0, 1.75, 3}, {false, 0, 0, 2, 3},    {true, 0, 0, 1.5, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.launch << (c.fullScreen ? " full at " : " at ") << c.ratio);
+        setHostLaunch(HostLaunch{c.fullScreen, c.launch, c.rotation});
         Recorder r;
+        DeviceWidget::Host* host = r.host();
+        moveToMonitor(host, c.ratio);
         r.showNormal();
+        DirectPainter{nullptr};  // the first frame
         QApplication::processEvents();
-        EXPECT_EQ(r.host()->isFullScreen(), fullScreen);
-        EXPECT_EQ(r.host()->size(), fullScreen ? r.host()->screen()->size() : QSize(640, 480));
+        EXPECT_EQ(host->isFullScreen(), c.fullScreen);
+        const QSize native = host->size() * host->devicePixelRatioF();
+        EXPECT_EQ(wholeScale(native.width(), native.height(), host->physicalWidth,
+                             host->physicalHeight), c.scale);
+        const QSize spare = native - QSize(host->physicalWidth, host->physicalHeight) * c.scale;
+        if (c.fullScreen)
+            EXPECT_EQ(host->size(), host->screen()->size());
+        else
+            EXPECT_TRUE(spare.width() >= 0 && spare.width() < c.ratio && spare.height() >= 0 &&
+                        spare.height() < c.ratio) << spare.width() << "x" << spare.height();
     }
     setHostLaunch(HostLaunch());
 }
@@ -127,48 +220,68 @@ void present(std::vector<uint16_t>& frame, int from, int count) {
     std::memcpy(painter.frameBuffer(), frame.data(), FRAMEBUFFER_BYTES);
 }
 
-// Whether the window, read back from the screen as shown, is `frame` scaled
-// by the window's whole factor, nearest neighbour, centred on black.
-bool showsFrame(Recorder& r, const std::vector<uint16_t>& frame) {
+// The whole scale at which the window, read back as the desktop gets it (its
+// backing store, in native pixels), is `frame`: every framebuffer pixel a
+// square block of native pixels of its own colour, as large as the window
+// fits, centred on black; 0 when it is not that.
+int scaleShown(Recorder& r, const std::vector<uint16_t>& frame) {
     QApplication::processEvents();
     DeviceWidget::Host* host = r.host();
     const int fbW = host->physicalWidth, fbH = host->physicalHeight;
-    const QImage shot = host->screen()->grabWindow(host->winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QPaintDevice* store = host->backingStore()->paintDevice();
+    if (store->devType() != QInternal::Image)
+        return 0;
+    QImage shot = static_cast<const QImage*>(store)->convertToFormat(QImage::Format_RGB32);
+    shot.setDevicePixelRatio(1);
     const int s = wholeScale(shot.width(), shot.height(), fbW, fbH);
     QImage want(shot.size(), QImage::Format_RGB32);
     want.fill(Qt::black);
     QPainter(&want).drawImage(
         QRect((shot.width() - fbW * s) / 2, (shot.height() - fbH * s) / 2, fbW * s, fbH * s),
         QImage(reinterpret_cast<const uchar*>(frame.data()), fbW, fbH, QImage::Format_RGB16));
-    return shot == want;
+    return shot == want ? s : 0;
 }
 
-TEST(Presenting, WindowShowsTheFramebufferAtEveryScaleRotationChangeAndOnTheWholeMonitor) {
+TEST(Presenting, WindowShowsTheFramebufferAtEveryRatioScaleRotationChangeAndOnTheWholeMonitor) {
+    // Display rotation, and the ratio of the monitor the window opens on; at
+    // the end the window moves on to the next monitor, and takes the largest
+    // scale that fits there again (3 upright, 4 turned).
+    const std::pair<const char*, size_t> rows[] = {
+        {"Transformed:Rot0", 0},   {"Transformed:Rot0", 1},   {"Transformed:Rot0", 2},
+        {"Transformed:Rot0", 3},   {"Transformed:Rot0", 4},   {"Transformed:Rot90", 1},
+        {"Transformed:Rot270", 3}};
     std::vector<uint16_t> frame(FRAMEBUFFER_BYTES / 2);
-    for (const char* display : {"Transformed:Rot0", "Transformed:Rot90", "Transformed:Rot270",
-                                "Transformed:Rot180"}) {
+    for (auto [display, m] : rows) {
+        const qreal ratio = RATIOS[m];
+        SCOPED_TRACE(testing::Message() << display << " at " << ratio);
         setenv("QWS_DISPLAY", display, 1);
         Recorder r;
+        moveToMonitor(r.host(), ratio);
         r.showNormal();
         const int fbW = r.host()->physicalWidth, fbH = r.host()->physicalHeight;
         for (int s = 1; s <= 4; ++s) {
-            SCOPED_TRACE(testing::Message() << display << " scale " << s);
+            SCOPED_TRACE(testing::Message() << "scale " << s);
             // Resized first (borders of uneven widths), then a whole new frame.
-            r.host()->resize(fbW * s + 7, fbH * s + 2 * s + 1);
+            r.host()->resize(windowSpan(fbW * s + 7, ratio),
+                             windowSpan(fbH * s + 2 * s + 1, ratio));
             present(frame, 0, int(frame.size()));
-            EXPECT_TRUE(showsFrame(r, frame));
-            // A few rows and one lone pixel change; then nothing changes.
+            EXPECT_EQ(scaleShown(r, frame), s);
+            // A few rows change; then lone pixels on the last row of every tile
+            // row and, half the screen away, on the first (the tiles next to
+            // them stay), the screen's last pixel among them; then nothing.
             present(frame, 100 * fbW, 3 * fbW);
-            present(frame, fbW * fbH - 1, 1);
+            for (int y = PRESENT_TILE - 1; y < fbH; y += PRESENT_TILE) {
+                present(frame, y * fbW + (y * 7 + fbW - 1) % fbW, 1);
+                present(frame, (y - PRESENT_TILE + 1) * fbW + (y * 7 + fbW / 2) % fbW, 1);
+            }
             present(frame, 0, 0);
-            EXPECT_TRUE(showsFrame(r, frame));
+            EXPECT_EQ(scaleShown(r, frame), s);
         }
         // Frames presented while the window is hidden show when it comes back.
         r.host()->hide();
         present(frame, 5 * fbW, 40 * fbW);
         r.host()->show();
-        EXPECT_TRUE(showsFrame(r, frame)) << display;
+        EXPECT_EQ(scaleShown(r, frame), 4);
         // Alt+Enter: the whole monitor, then back to the window's last size.
         const QSize windowed = r.host()->size();
         for (bool whole : {true, false}) {
@@ -176,10 +289,13 @@ TEST(Presenting, WindowShowsTheFramebufferAtEveryScaleRotationChangeAndOnTheWhol
             testdriver::sendKey(Qt::Key_Return, true);
             testdriver::sendKey(Qt::Key_Return, false);
             testdriver::sendKey(Qt::Key_Alt, false);
-            EXPECT_TRUE(showsFrame(r, frame)) << display << whole;
+            EXPECT_NE(scaleShown(r, frame), 0) << whole;
             const QRect now = r.host()->geometry();
             EXPECT_EQ(now, whole ? r.host()->screen()->geometry() : QRect(now.topLeft(), windowed));
         }
+        moveToMonitor(r.host(), RATIOS[(m + 1) % std::size(RATIOS)]);
+        present(frame, 0, 0);
+        EXPECT_EQ(scaleShown(r, frame), fbW < fbH ? 3 : 4);
     }
     unsetenv("QWS_DISPLAY");
 }

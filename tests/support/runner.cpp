@@ -1,6 +1,7 @@
 // Headless runner: the whole program under a controlled clock and timer, with
 // events sent through the host window exactly as a desktop would send them.
 #include <cstdlib>
+#include <string_view>
 
 #include "support/runner.h"
 #include "ui/ui.h"
@@ -20,7 +21,10 @@ void ensureTestApplication() {
     static PlatformApplication* application = nullptr;
     if (application)
         return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // Offscreen, keeping the options a test program gave it (monitors of its own).
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (!platform || std::string_view(platform).substr(0, 9) != "offscreen")
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     static int argc = 1;
     static char name[] = "corvus_test";
     static char* argv[] = {name, nullptr};

@@ -32,8 +32,8 @@ std::string makeTempDir(const char* what);
 // The whole contents of a file ("" when it cannot be read).
 std::string readTextFile(const std::string& path);
 
-// Creates the process's Qt application (offscreen) unless it exists; it is
-// kept until the process ends.
+// Creates the process's Qt application (offscreen, with any options
+// QT_QPA_PLATFORM gives it) unless it exists; it is kept until the process ends.
 void ensureTestApplication();
 
 class HeadlessRunner {
