@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "input/pad.h"
+#include "input/sdl_hints.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr Uint32 AUDIO_INIT_FLAGS = 0x00100010; // audio subsystem, no parachute
+// The audio subsystem; the no-parachute bit is what SDL 2 does anyway (it
+// never catches fatal signals).
+constexpr Uint32 AUDIO_INIT_FLAGS = 0x00100010;
 constexpr int OUTPUT_FREQUENCY = 22050;         // Hz
 constexpr Uint16 OUTPUT_FORMAT = 0x8010;        // signed 16-bit little-endian
 constexpr int OUTPUT_CHANNELS = 2;              // stereo
@@ -95,7 +97,7 @@ void quietAlsaReports(bool quiet) {
 
 bool initAudio() {
     audioOpen = false;
-    askForControllerLayout();  // before SDL's threads start
+    keepSignalsFromSdl();
     quietAlsaReports(true);
     if (SDL_Init(AUDIO_INIT_FLAGS) != -1) {
         if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) !=
@@ -135,7 +137,7 @@ void startMusic() {
         readDataFile(musicPath, MAX_MUSIC_BYTES, musicData))
         musicStream = SDL_RWFromConstMem(musicData.data(), int(musicData.size()));
     if (audioOpen && musicStream && SDL_RWseek(musicStream, 0, RW_SEEK_SET) == 0)
-        music = Mix_LoadMUS_RW(musicStream);
+        music = Mix_LoadMUS_RW(musicStream, 0);  // the stream stays ours
     if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
     // A music file that did not load stays silent.
     if (audioOpen && music) Mix_PlayMusic(music, -1);

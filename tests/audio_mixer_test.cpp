@@ -197,9 +197,7 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     testdriver::setMessageBoxHook(recordBox);
     musicVolume = 200;
     musicTrack = 9;
-    unsetenv("SDL12COMPAT_USE_GAME_CONTROLLERS");
     EXPECT_TRUE(initAudio());
-    EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "1");
     testdriver::setMessageBoxHook(nullptr);
     ASSERT_TRUE(audioOpen);
     EXPECT_TRUE(boxes.empty());
@@ -301,10 +299,8 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
     std::filesystem::remove(dir + "tinytune.xm");
     for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
-    setenv("SDL12COMPAT_USE_GAME_CONTROLLERS", "0", 1);  // the player's choice stays
     shutdownAudio();
     EXPECT_TRUE(initAudio());
-    EXPECT_STREQ(getenv("SDL12COMPAT_USE_GAME_CONTROLLERS"), "0");
     ASSERT_TRUE(audioOpen);
     EXPECT_EQ(std::count(effectChunks, effectChunks + EFFECT_COUNT, nullptr), EFFECT_COUNT);
 }

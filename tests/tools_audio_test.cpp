@@ -1,8 +1,8 @@
 // The generated sound data: every effect file loads in the mixer, is audible
 // and starts and ends silent; the tune loads, plays audibly, outlasts forty
 // seconds and starts again after its end.
-#include <SDL/SDL.h>
-#include <SDL/SDL_mixer.h>
+#include <SDL.h>
+#include <SDL_mixer.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
