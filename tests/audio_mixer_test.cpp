@@ -228,7 +228,9 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
     testdriver::setMessageBoxHook(recordBox);
     musicVolume = 200;
     musicTrack = 9;
+    unsetenv("PULSE_LATENCY_MSEC");
     EXPECT_TRUE(initAudio());
+    EXPECT_STREQ(getenv("PULSE_LATENCY_MSEC"), "100");  // the sound server's buffering of SDL 1.2
     testdriver::setMessageBoxHook(nullptr);
     ASSERT_TRUE(audioOpen);
     EXPECT_TRUE(boxes.empty());
@@ -337,8 +339,10 @@ TEST_F(AudioData, EffectFilesInTheMixersFormatsLoadDamagedOnesAreTreatedAsMissin
     std::filesystem::remove(dir + "tinytune.xm");
     for (int m : {0, 1, 2, 3, 4, 6, 10, 11, 12, 13, 14})
         writeWav(dir + "fx" + std::to_string(m), 400, damaged[m % std::size(damaged)].second);
+    setenv("PULSE_LATENCY_MSEC", "40", 1);  // the player's choice stays
     shutdownAudio();
     EXPECT_TRUE(initAudio());
+    EXPECT_STREQ(getenv("PULSE_LATENCY_MSEC"), "40");
     ASSERT_TRUE(audioOpen);
     EXPECT_EQ(std::count(effectChunks, effectChunks + EFFECT_COUNT, nullptr), EFFECT_COUNT);
 }
