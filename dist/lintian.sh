@@ -1,6 +1,7 @@
 #!/bin/sh
 # Packs the build tree $1 as the Debian package with cpack ($2), judges it with
-# lintian (no error, no warning), and starts the packed game from its
+# lintian (no error, no warning), checks that it depends on SDL 2 and
+# SDL2_mixer, and starts the packed game from its
 # /usr/games folder to see that it finds its data there. Exit status 77
 # (skipped) where lintian or dpkg-deb is not installed.
 set -u
@@ -13,6 +14,12 @@ trap 'rm -rf "$out"' EXIT
   { cat "$out/cpack.log"; exit 1; }
 deb=$(ls "$out"/*.deb) || exit 1
 lintian --fail-on error,warning --pedantic -I "$deb" || exit 1
+# Sound and pads come from SDL 2 and SDL2_mixer, as dpkg-shlibdeps read them
+# off the game, and never from SDL 1.2.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+echo "$depends" | grep -q 'libsdl2-2\.0-0' && echo "$depends" | grep -q 'libsdl2-mixer-2\.0-0' &&
+  ! echo "$depends" | grep -q 'libsdl1\.2\|libsdl-mixer1\.2' || exit 1
 # Found its data: still on the title screen after three seconds.
 dpkg-deb -x "$deb" "$out/root" || exit 1
 XDG_CONFIG_HOME="$out" timeout 3 "$out/root/usr/games/corvusraiders" 2>"$out/err"

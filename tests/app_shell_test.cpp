@@ -56,7 +56,7 @@ bool readScriptedPad(PadState& state) { return state = scriptedPad, true; }
 TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     HeadlessRunner runner;
     padReader = readScriptedPad;
-    scriptedPad.buttons = 1 << 7;  // Start, held since the game started: not a press
+    scriptedPad.buttons = padBit(PAD_START);  // Start, held since the game started: not a press
     runner.frames(1);
     EXPECT_EQ(gameState, STATE_TITLE);
     scriptedPad = PadState();
@@ -71,7 +71,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_FALSE(thrusting || turningLeft);
     EXPECT_TRUE(Mix_PausedMusic());
     const int32_t before = levelFrames;
-    scriptedPad.buttons = 1 << 7;  // Start, held from now on
+    scriptedPad.buttons = padBit(PAD_START);  // Start, held from now on
     runner.frames(4);
     EXPECT_EQ(levelFrames, before);
     EXPECT_EQ(gameState, STATE_PLAYING);
@@ -91,7 +91,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_EQ(gameState, STATE_PLAYING);
     scriptedPad.buttons = 0;
     runner.frames(1);
-    scriptedPad.buttons = 1 << 7;
+    scriptedPad.buttons = padBit(PAD_START);
     runner.frames(1);
     EXPECT_EQ(gameState, STATE_PAUSED);
     EXPECT_EQ(w->host()->cursor().shape(), Qt::BlankCursor);  // the pad hides the pointer
