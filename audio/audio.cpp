@@ -2,26 +2,17 @@
 // music, plays effects by number. With no device everything stays silent.
 #include "audio/audio.h"
 
-#include <SDL.h>
-#include <SDL_mixer.h>
 #include <dlfcn.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "input/sdl_hints.h"
+#include "audio/sound_device.h"
 #include "platform/platform.h"
 
 namespace {
 
-// The audio subsystem; the no-parachute bit is what SDL 2 does anyway (it
-// never catches fatal signals).
-constexpr Uint32 AUDIO_INIT_FLAGS = 0x00100010;
-constexpr int OUTPUT_FREQUENCY = 22050;         // Hz
-constexpr Uint16 OUTPUT_FORMAT = 0x8010;        // signed 16-bit little-endian
-constexpr int OUTPUT_CHANNELS = 2;              // stereo
-constexpr int OUTPUT_CHUNK_SIZE = 1024;         // samples
 constexpr int MUSIC_TRACK = 2;                  // the track number of the one tune
 constexpr const char* MUSIC_FILE = "tinytune.xm";
 constexpr int ALL_CHANNELS = -1;
@@ -37,20 +28,24 @@ constexpr size_t MAX_MUSIC_BYTES = 16 << 20; // far beyond any tune of the game
 const char* const PULSE_LATENCY_VARIABLE = "PULSE_LATENCY_MSEC";
 const char* const PULSE_LATENCY_MS = "100";
 
-// The tune's bytes and the stream the mixer plays them from, kept while the
-// music is loaded.
+// The tune's bytes, kept while the music is loaded: it is played from them.
 std::vector<unsigned char> musicData;
-SDL_RWops* musicStream = nullptr;
+
+const SoundDevice* wantedDevice = &SDL_SOUND;
 
 } // namespace
+
+const SoundDevice* soundDevice = &SILENT_SOUND;
+
+void useSoundDevice(const SoundDevice* device) {
+    wantedDevice = device;
+}
 
 Mix_Chunk* loadEffectFile(const char* path) {
     std::vector<unsigned char> data;
     if (!readDataFile(path, MAX_EFFECT_BYTES, data) || !effectDataUsable(data.data(), data.size()))
         return nullptr;
-    // The mixer decodes into buffers of its own; the bytes read are not kept.
-    SDL_RWops* rw = SDL_RWFromConstMem(data.data(), int(data.size()));
-    return rw ? Mix_LoadWAV_RW(rw, 1) : nullptr;
+    return soundDevice->decodeEffect(data.data(), data.size());
 }
 
 char soundFolder[AUDIO_PATH_SIZE] = {};
@@ -106,17 +101,12 @@ void quietAlsaReports(bool quiet) {
 } // namespace
 
 bool initAudio() {
-    audioOpen = false;
-    keepSignalsFromSdl();
     // Read when the device opens. Setting the environment is safe only while
     // no other thread reads it: SDL's are not started yet, and Qt's do not.
     setenv(PULSE_LATENCY_VARIABLE, PULSE_LATENCY_MS, 0);
     quietAlsaReports(true);
-    if (SDL_Init(AUDIO_INIT_FLAGS) != -1) {
-        if (Mix_OpenAudio(OUTPUT_FREQUENCY, OUTPUT_FORMAT, OUTPUT_CHANNELS, OUTPUT_CHUNK_SIZE) !=
-            -1)
-            audioOpen = true;
-    }
+    soundDevice = wantedDevice->open() ? wantedDevice : &SILENT_SOUND;
+    audioOpen = soundDevice != &SILENT_SOUND;
     quietAlsaReports(false);
     if (!audioOpen) {
         messageBoxWarning(audioParent, "Failed to open audio device",
@@ -126,14 +116,11 @@ bool initAudio() {
 
     char path[AUDIO_PATH_SIZE];
     for (int n = 0; n < EFFECT_COUNT; ++n) {
-        effectChunks[n] = nullptr;
         int length =
             std::snprintf(path, sizeof path, "%s/fx%d", soundFolder, effectFileNumber(n));
         bool pathFits = length > 0 && length < int(sizeof path); // a cut path names no file
-        if (audioOpen && pathFits) {
-            // A missing or damaged file simply stays unloaded.
-            effectChunks[n] = loadEffectFile(path);
-        }
+        // A missing or damaged file simply stays unloaded (silent play loads nothing).
+        effectChunks[n] = audioOpen && pathFits ? loadEffectFile(path) : nullptr;
         effectChannels[n] = -1;
     }
 
@@ -142,79 +129,66 @@ bool initAudio() {
 }
 
 // The tune is read once like the effects (a plain file, without waiting) and
-// played from memory.
+// played from memory. A tune that did not load stays silent.
 void startMusic() {
     musicTrack = MUSIC_TRACK;
-    music = nullptr;
-    if (audioOpen && !musicStream &&
-        readDataFile(musicPath, MAX_MUSIC_BYTES, musicData))
-        musicStream = SDL_RWFromConstMem(musicData.data(), int(musicData.size()));
-    if (audioOpen && musicStream && SDL_RWseek(musicStream, 0, RW_SEEK_SET) == 0)
-        music = Mix_LoadMUS_RW(musicStream, 0);  // the stream stays ours
-    if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
-    // A music file that did not load stays silent.
-    if (audioOpen && music) Mix_PlayMusic(music, -1);
+    if (audioOpen && musicData.empty())
+        readDataFile(musicPath, MAX_MUSIC_BYTES, musicData);
+    music = musicData.empty() ? nullptr : soundDevice->decodeTune(musicData.data(), musicData.size());
+    soundDevice->setMusicVolume(mixerLevel(musicVolume));
+    if (music) soundDevice->playMusic(music);
 }
 
 // The effect plays once, on the first free channel; the channel (or -1 when
 // none was free or the sample is missing) is kept for the pause code. Silent
 // play records channel 0.
 void playEffect(int effect) {
-    if (!audioOpen) {
-        effectChannels[effect] = 0;
-        return;
-    }
-    Mix_Chunk* chunk = effectChunks[effect];
-    effectChannels[effect] = chunk ? Mix_PlayChannelTimed(ALL_CHANNELS, chunk, 0, -1) : -1;
+    effectChannels[effect] = soundDevice->play(effectChunks[effect]);
 }
 
-// After shutdown the device counts as closed and every pointer is cleared, so
-// a later call finds no stale sample or music.
 void shutdownAudio() {
-    if (audioOpen && Mix_PlayingMusic()) Mix_FadeOutMusic(0);
-    if (audioOpen && music) Mix_FreeMusic(music);
+    if (soundDevice->musicPlaying()) soundDevice->stopMusic();
+    if (music) soundDevice->freeTune(music);
     music = nullptr;
-    if (musicStream) SDL_FreeRW(musicStream);
-    musicStream = nullptr;
     musicData = {};
     for (int n = 0; n < EFFECT_COUNT; ++n) {
-        if (effectChunks[n]) Mix_FreeChunk(effectChunks[n]);
+        if (effectChunks[n]) soundDevice->freeEffect(effectChunks[n]);
         effectChunks[n] = nullptr;
     }
-    if (audioOpen) Mix_CloseAudio();
+    soundDevice->close();
+    soundDevice = &SILENT_SOUND;
     audioOpen = false;
     audioParent = nullptr;  // the window goes next
 }
 
+// Pausing silences every channel and pauses the ones the effects last took;
+// an effect never played still names channel -1, which stands for them all.
 void pauseEffects() {
-    if (!audioOpen) return;
-    Mix_Volume(ALL_CHANNELS, 0);
-    // An effect never played still names channel -1, which pauses them all.
-    for (int n = 0; n < EFFECT_COUNT; n++) Mix_Pause(effectChannels[n]);
+    soundDevice->setVolume(ALL_CHANNELS, 0);
+    for (int n = 0; n < EFFECT_COUNT; n++) soundDevice->pause(effectChannels[n]);
 }
 
 void resumeEffects() {
-    if (!audioOpen) return;
-    Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
-    for (int n = 0; n < EFFECT_COUNT; n++) Mix_Resume(effectChannels[n]);
+    soundDevice->setVolume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    for (int n = 0; n < EFFECT_COUNT; n++) soundDevice->resume(effectChannels[n]);
 }
 
 void applyEffectVolume() {
-    if (audioOpen) Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    soundDevice->setVolume(ALL_CHANNELS, mixerLevel(sfxVolume));
 }
 
 void applyMusicVolume() {
-    if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
+    soundDevice->setMusicVolume(mixerLevel(musicVolume));
 }
 
 bool effectPlaying(int effect) {
-    return audioOpen && Mix_Playing(effectChannels[effect]) != 0;
+    return soundDevice->playing(effectChannels[effect]);
 }
 
 void pauseMusic() {
-    Mix_PauseMusic();
+    soundDevice->pauseMusic();
 }
 
 void resumeMusic() {
-    Mix_ResumeMusic();
+    soundDevice->resumeMusic();
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio/audio.h"
+#include "audio/sound_device.h"
 #include "support/runner.h"
 
 namespace {
@@ -29,6 +30,7 @@ struct MixerSession {
     explicit MixerSession(const char* driver, int rate = RATE) {
         setenv("SDL_AUDIODRIVER", driver, 1);
         if (SDL_Init(SDL_INIT_AUDIO) == 0) open = Mix_OpenAudio(rate, AUDIO_S16LSB, 2, 1024) == 0;
+        soundDevice = &SDL_SOUND;
     }
     ~MixerSession() {
         if (open) Mix_CloseAudio();

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include "audio/sound_device.h"
 #include "support/world_fixture.h"
 #include "ui/ui.h"
 
@@ -23,6 +24,7 @@ protected:
         // which reads as "not paused" during SDL's first millisecond.
         SDL_Delay(5);
         chunk = Mix_QuickLoad_RAW(silence, sizeof silence);
+        soundDevice = &SDL_SOUND;
         for (Mix_Chunk*& c : effectChunks) c = chunk;
     }
     void SetUp() override {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "audio/audio.h"
+#include "audio/sound_device.h"
 #include "fuzz/target.h"
 
 namespace {
@@ -53,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = scratchFolder() + "effect";
     static const bool opened = [] {
         setenv("SDL_AUDIODRIVER", "dummy", 0);
+        soundDevice = &SDL_SOUND;  // decoding through the mixer opened here
         return SDL_Init(SDL_INIT_AUDIO) == 0 && Mix_OpenAudio(RATE, AUDIO_S16LSB, 2, 1024) == 0;
     }();
     if (!opened) std::abort();
