@@ -350,8 +350,8 @@ bool setupResources() {
     initAudio();
     applyMusicVolume();
     applyEffectVolume();
-    // A pad plugged in at start plays too; without one nothing changes.
-    padReader = openPad() ? readPad : nullptr;
+    // Pads plugged in now or later play; without one nothing changes.
+    padReader = openPads() ? readPads : nullptr;
 
     buildDirectionTables();
     return true;
@@ -375,7 +375,7 @@ void shutdown() {
 
     shutdownAudio();
     padReader = nullptr;
-    closePad();
+    closePads();
 
     for (uint16_t** slot : FREE_ORDER) {
         delete[] *slot;

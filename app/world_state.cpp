@@ -9,7 +9,7 @@
 // in it, and neither is a value every course writes before it reads it
 // (respawnOnNextLevel: the collision pass that loses the ship sets it, and only
 // the end of that loss's wait reads it). A global added to the world belongs
-// here too; forgetting it shows up as a recorded game that no longer verifies.
+// here too: the suite's WorldLists test fails until it is.
 #include <cstring>
 
 #include "app/app.h"

@@ -72,9 +72,9 @@ int effectFileNumber(int effect);
 // Effect files are whatever the mixer decodes. Whether a whole effect file
 // (`size` bytes at `data`) may be handed to the mixer: a RIFF WAVE, AIFF, 8SVX,
 // Creative voice or Ogg Vorbis file whose header cannot crash, hang or swamp
-// the mixer's loader (1 to 8 channels, 1 to 192 kHz, at most a minute of
-// sound, every chunk or block inside the file). A damaged header is refused
-// like a missing file; the mixer itself refuses encodings it does not know.
+// the mixer's readers (1 to 8 channels, at most a minute of sound, every
+// chunk or block inside the file). A damaged header is refused like a missing
+// file; the mixer itself refuses encodings and rates it does not take.
 bool effectDataUsable(const unsigned char* data, size_t size);
 
 // The whole of the plain file at `path` when it holds at most `limit` bytes;

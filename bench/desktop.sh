@@ -12,6 +12,11 @@
 #        once per desktop scale, the game started with that QT_SCALE_FACTOR
 #        (the window is 720 x 960 screen pixels at each of these).
 #
+# Sound: with pulseaudio installed, the game plays into a PulseAudio server of
+# the run's own with a null sink, as on a desktop (SDL picks its driver as it
+# would there), and each line also gives the CPU of the game's sound threads
+# and of the sound server; without it, SDL's dummy driver.
+#
 # CPU is the time the processes spent on a processor (the per-thread run
 # times the kernel keeps, in nanoseconds) divided by the wall time of the
 # window, so other work on the machine does not inflate it. It is a benchmark:
@@ -67,6 +72,25 @@ openbox --sm-disable >"$work/openbox.log" 2>&1 &
 pids+=("$!")
 sleep 1
 
+# Nanoseconds the game's sound threads have run: SDL 2 names its own (the
+# mixer's SDLAudio*, PulseHotplug); SDL 1.2 leaves its one thread with the
+# program's name.
+soundNs() {
+    local sum=0 t v name main
+    main=$(cat /proc/"$1"/comm 2>/dev/null)
+    for t in /proc/"$1"/task/*; do
+        name=$(cat "$t/comm" 2>/dev/null)
+        case "$name" in
+            SDLAudio*|PulseHotplug) ;;
+            "$main") [ "${t##*/}" != "$1" ] || continue ;;
+            *) continue ;;
+        esac
+        read -r v _ <"$t/schedstat" 2>/dev/null && sum=$((sum + v))
+    done
+    echo "$sum"
+}
+serverNs() { if [ -n "$pulse" ]; then cpuNs "$pulse"; else echo 0; fi; }
+
 # Nanoseconds a process has run on a processor, all its threads together.
 cpuNs() {
     local sum=0 t v
@@ -78,18 +102,22 @@ cpuNs() {
 nowNs() { date +%s%N; }
 
 # One measured window on a screen: CPU shares over `secs` seconds.
-# Prints: screen game% gui-thread% x-server% together%
+# Prints: screen game% gui-thread% x-server% together%, then the sound
+# threads' and the sound server's shares and the two together.
 measure() {
     local label=$1 pid=$2 secs=$3
-    local g0 m0 x0 t0 g1 m1 x1 t1
+    local g0 m0 x0 s0 p0 t0 g1 m1 x1 s1 p1 t1
     g0=$(cpuNs "$pid"); m0=$(read -r v _ </proc/"$pid"/schedstat; echo "$v")
-    x0=$(cpuNs "$xserver"); t0=$(nowNs)
+    x0=$(cpuNs "$xserver"); s0=$(soundNs "$pid"); p0=$(serverNs); t0=$(nowNs)
     sleep "$secs"
     g1=$(cpuNs "$pid"); m1=$(read -r v _ </proc/"$pid"/schedstat 2>/dev/null; echo "${v:-$m0}")
-    x1=$(cpuNs "$xserver"); t1=$(nowNs)
+    x1=$(cpuNs "$xserver"); s1=$(soundNs "$pid"); p1=$(serverNs); t1=$(nowNs)
     awk -v l="$label" -v g=$((g1 - g0)) -v m=$((m1 - m0)) -v x=$((x1 - x0)) -v t=$((t1 - t0)) \
+        -v s=$((s1 - s0)) -v p=$((p1 - p0)) \
         'BEGIN { printf "  %-22s game %6.2f %%  (window thread %6.2f %%)  X server %6.2f %%  together %6.2f %%\n",
-                 l, 100*g/t, 100*m/t, 100*x/t, 100*(g+x)/t }'
+                 l, 100*g/t, 100*m/t, 100*x/t, 100*(g+x)/t
+                 printf "  %-22s sound threads %5.2f %%  sound server %5.2f %%  sound together %5.2f %%\n",
+                 "", 100*s/t, 100*p/t, 100*(s+p)/t }'
 }
 
 # Starts a program and waits until its window is visible; prints the window id
@@ -131,12 +159,32 @@ devicePoint() {
 
 key() { xdotool key --window "$window" "$@"; sleep 0.3; }
 
-export SDL_AUDIODRIVER=dummy QT_QPA_PLATFORM=xcb
+export QT_QPA_PLATFORM=xcb
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$XDG_CONFIG_HOME"
 
+pulse=""
+if command -v pulseaudio >/dev/null; then
+    export PULSE_RUNTIME_PATH="$work/pulse" PULSE_SERVER="unix:$work/pulse/native"
+    mkdir -p "$PULSE_RUNTIME_PATH"
+    unset SDL_AUDIODRIVER
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no -L module-null-sink \
+        -L "module-native-protocol-unix socket=$work/pulse/native auth-anonymous=1" \
+        >"$work/pulse.log" 2>&1 &
+    pulse=$!
+    pids+=("$pulse")
+    for _ in $(seq 100); do [ -S "$work/pulse/native" ] && break; sleep 0.05; done
+else
+    export SDL_AUDIODRIVER=dummy
+fi
+
 echo "desktop.sh: $(date -u +%Y-%m-%d), $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)"
 echo "display $GEOMETRY with openbox, $seconds s per screen, load before start: $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ -n "$pulse" ]; then
+    echo "sound: PulseAudio $(pulseaudio --version | cut -d' ' -f2) with a null sink"
+else
+    echo "sound: SDL's dummy driver"
+fi
 
 # The title and busy play at each desktop scale of the list, each from a
 # fresh start of the game.
@@ -234,5 +282,5 @@ for run in $(seq "$runs"); do
         stop "$launched"
     fi
 done
-echo "load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 exit 0

@@ -1,7 +1,9 @@
 // Definitions of every global of the game world, grouped by lifetime as in
 // game/game.h, and the one function that gives the changing ones their start
 // values. A global added to the run, game or level group below gets its value
-// in resetWorldState and nowhere else: its definition has no initialiser.
+// in resetWorldState and nowhere else: its definition has no initialiser. The
+// suite's WorldLists test holds game.h, this reset and the replay's world
+// bytes to one another.
 #include "game/game.h"
 #include "game/world.h"
 

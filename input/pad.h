@@ -1,47 +1,50 @@
-// Game controllers, read through SDL's joystick subsystem. What the controls
-// mean is decided by ui/gamepad, which never sees SDL.
+// Game controllers, read through SDL 2's game controller interface. What the
+// controls mean is decided by ui/gamepad, which never sees SDL.
 //
 // Folder rule (CMakeLists.txt declares it, the include_direction test holds the
 // sources to it): input/ holds what the game reads from outside the
-// window (the pad and the clock); it uses no other folder, and it and audio/
+// window (the pads and the clock); it uses no other folder, and it and audio/
 // are the only ones that may include SDL.
 //
-// The application shell opens the first pad once at start-up, reads it once
-// per frame tick while the game window has the focus, and closes it at
-// shutdown. Without a joystick, or without a joystick subsystem, nothing is
-// opened and nothing is said.
+// The application shell starts the reader once at start-up, reads it once per
+// frame tick while the game window has the focus, and stops it at shutdown.
+// Pads may be plugged in and pulled out at any time: each reading first takes
+// in the pads that arrived and lets go of those that left. Without a joystick
+// subsystem nothing is read and nothing is said.
+//
+// Every pad plugged in plays, as one pad: a button counts as held while it is
+// held on any of them, and the stick is the one pushed furthest. Up to
+// MAX_PADS are read at once; another one waits until one of them leaves.
 #pragma once
 
 #include <cstdint>
 
-// How the device numbers its buttons.
-enum PadLayout : uint8_t {
-    PAD_LAYOUT_EVDEV,       // the kernel's order, as Xbox-style pads give it: 0 A, 1 B, 2 X, 3 Y, 6 Back, 7 Start
-    PAD_LAYOUT_CONTROLLER,  // the controller database's order: 0 A, 1 B, 2 X, 3 Y, 4 Back, 6 Start, 11..14 D-pad
+constexpr int MAX_PADS = 4;
+
+// The buttons of a reading, as bit numbers of PadState::buttons, in the one
+// layout SDL's controller database gives every pad it knows (by position:
+// south is A on an Xbox-style pad, cross on a PlayStation-style one).
+enum PadButton : uint8_t {
+    PAD_SOUTH = 0, PAD_EAST = 1, PAD_WEST = 2, PAD_NORTH = 3,
+    PAD_BACK = 4, PAD_GUIDE = 5, PAD_START = 6,
+    PAD_LEFT_STICK = 7, PAD_RIGHT_STICK = 8, PAD_LEFT_SHOULDER = 9, PAD_RIGHT_SHOULDER = 10,
+    PAD_DPAD_UP = 11, PAD_DPAD_DOWN = 12, PAD_DPAD_LEFT = 13, PAD_DPAD_RIGHT = 14,
+    PAD_BUTTONS = 15,
 };
+constexpr uint32_t padBit(PadButton b) { return uint32_t(1) << b; }
 
-// Bits of PadState::hat.
-constexpr uint8_t PAD_HAT_UP = 1, PAD_HAT_RIGHT = 2, PAD_HAT_DOWN = 4, PAD_HAT_LEFT = 8;
-
-// One reading of a pad.
+// One reading of the pads together.
 struct PadState {
-    uint32_t buttons = 0;       // bit n: device button n is held (buttons 0..31)
-    int16_t stickX = 0;         // first axis pair (the left stick): -32768..32767,
-    int16_t stickY = 0;         //   negative to the left and up
-    uint8_t hat = 0;            // first hat, PAD_HAT_* bits
-    PadLayout layout = PAD_LAYOUT_EVDEV;
+    uint32_t buttons = 0;  // bit PadButton: held on any pad
+    int16_t stickX = 0;    // the left stick pushed furthest on any pad, per axis:
+    int16_t stickY = 0;    //   -32768..32767, negative to the left and up
 };
 
 // Where readings come from each tick: the SDL reader below, or a test's
-// scripted pad. False when there is no pad to read.
+// scripted pad. False when there is nothing to read.
 using PadReader = bool (*)(PadState& state);
 
-// Asks SDL 1.2 over SDL 2 for the controller database's one button layout
-// (SDL12COMPAT_USE_GAME_CONTROLLERS=1) unless the player chose otherwise.
-// It changes the environment, which is safe only while no other thread runs:
-// the audio start-up calls it before SDL_Init starts SDL's threads.
-void askForControllerLayout();
-
-bool openPad();                 // the first joystick found; false when there is none
-bool readPad(PadState& state);  // the opened pad now; false when none is open
-void closePad();
+bool openPads();                 // the game controller subsystem; false without one
+bool readPads(PadState& state);  // every pad plugged in now; false when not opened
+void closePads();                // lets go of every pad and of the subsystem
+int padsInUse();                 // pads read by the last reading, 0..MAX_PADS

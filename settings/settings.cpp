@@ -15,17 +15,6 @@ constexpr int DEFAULT_TRACK = 2;
 
 bool writesHeld = false;
 
-// A saved high score never goes down: another copy of the game sharing the
-// folder may have saved a better one since this copy read the file, and the
-// better one is then kept, on disk and in this copy from now on. The file is
-// read here under its lock (Config::Update), so no other copy's save can come
-// between this reading and this copy's write.
-void writeHighScore(Config& config) {
-    const int onFile = config.readNumEntry("hiscore", highScore);
-    if (onFile > highScore) highScore = onFile;
-    config.writeEntry("hiscore", highScore);
-}
-
 } // namespace
 
 int32_t highScore = DEFAULT_HIGH_SCORE;
@@ -40,48 +29,57 @@ void holdSettingsWrites(bool hold) {
     writesHeld = hold;
 }
 
+// The one list of the saved values, in the order they are read and written.
+// A key binding missing from the file keeps the binding it has now.
+const SettingsEntry SETTINGS_ENTRIES[SETTINGS_ENTRY_COUNT] = {
+    {"hiscore", &highScore, DEFAULT_HIGH_SCORE, false},
+    {"music_volume", &musicVolume, DEFAULT_VOLUME, false},
+    {"sfx_volume", &sfxVolume, DEFAULT_VOLUME, false},
+    {"track", &musicTrack, DEFAULT_TRACK, false},
+    {"key_left", &keyBindings.left, 0, true},
+    {"key_right", &keyBindings.right, 0, true},
+    {"key_thrust", &keyBindings.thrust, 0, true},
+    {"key_fire", &keyBindings.fire, 0, true},
+    {"key_pause", &keyBindings.pause, 0, true},
+    {"key_shields", &keyBindings.shields, 0, true},
+};
+
+namespace {
+
+// Writes the entries from `first` on. A saved high score never goes down:
+// another copy of the game sharing the folder may have saved a better one
+// since this copy read the file, and the better one is then kept, on disk and
+// in this copy from now on. The file is read here under its lock
+// (Config::Update), so no other copy's save can come between this reading and
+// this copy's write.
+bool save(size_t entries) {
+    if (writesHeld)
+        return false;
+    Config config(SETTINGS_FILE, Config::User, Config::Update);
+    config.setGroup(SETTINGS_GROUP);
+    const int onFile = config.readNumEntry(SETTINGS_ENTRIES[0].key, highScore);
+    if (onFile > highScore) highScore = onFile;
+    for (size_t i = 0; i < entries; ++i)
+        config.writeEntry(SETTINGS_ENTRIES[i].key, *SETTINGS_ENTRIES[i].value);
+    return true;
+}
+
+} // namespace
+
 // Values are taken as they are: no range check on reading or writing, except
 // that a save never lowers the high score on disk.
 bool loadSettings() {
     Config config(SETTINGS_FILE, Config::User);
     config.setGroup(SETTINGS_GROUP);
-    highScore = config.readNumEntry("hiscore", DEFAULT_HIGH_SCORE);
-    musicVolume = config.readNumEntry("music_volume", DEFAULT_VOLUME);
-    sfxVolume = config.readNumEntry("sfx_volume", DEFAULT_VOLUME);
-    musicTrack = config.readNumEntry("track", DEFAULT_TRACK);
-    // A missing key keeps the binding it has now.
-    keyBindings.left = config.readNumEntry("key_left", keyBindings.left);
-    keyBindings.right = config.readNumEntry("key_right", keyBindings.right);
-    keyBindings.thrust = config.readNumEntry("key_thrust", keyBindings.thrust);
-    keyBindings.fire = config.readNumEntry("key_fire", keyBindings.fire);
-    keyBindings.pause = config.readNumEntry("key_pause", keyBindings.pause);
-    keyBindings.shields = config.readNumEntry("key_shields", keyBindings.shields);
+    for (const SettingsEntry& e : SETTINGS_ENTRIES)
+        *e.value = config.readNumEntry(e.key, e.keepsCurrent ? *e.value : e.fallback);
     return true;
 }
 
 bool saveHighScore() {
-    if (writesHeld)
-        return false;
-    Config config(SETTINGS_FILE, Config::User, Config::Update);
-    config.setGroup(SETTINGS_GROUP);
-    writeHighScore(config);
-    return true;
+    return save(1);
 }
 
 bool saveSettings() {
-    if (writesHeld)
-        return false;
-    Config config(SETTINGS_FILE, Config::User, Config::Update);
-    config.setGroup(SETTINGS_GROUP);
-    writeHighScore(config);
-    config.writeEntry("music_volume", musicVolume);
-    config.writeEntry("sfx_volume", sfxVolume);
-    config.writeEntry("track", musicTrack);
-    config.writeEntry("key_left", keyBindings.left);
-    config.writeEntry("key_right", keyBindings.right);
-    config.writeEntry("key_thrust", keyBindings.thrust);
-    config.writeEntry("key_fire", keyBindings.fire);
-    config.writeEntry("key_pause", keyBindings.pause);
-    config.writeEntry("key_shields", keyBindings.shields);
-    return true;
+    return save(SETTINGS_ENTRY_COUNT);
 }

@@ -40,6 +40,18 @@ extern int32_t sfxVolume;          // 0..255 from the sliders; a file may hold a
 extern int32_t musicTrack;         // track number, always 2 once the music started
 extern KeyBindings keyBindings;
 
+// The saved values, one entry each, in the order the file has them; the
+// high score comes first. An entry missing from the file reads as
+// `fallback`, or, when `keepsCurrent`, as the value its global has now.
+struct SettingsEntry {
+    const char* key;
+    int32_t* value;
+    int32_t fallback;
+    bool keepsCurrent;
+};
+constexpr int SETTINGS_ENTRY_COUNT = 10;
+extern const SettingsEntry SETTINGS_ENTRIES[SETTINGS_ENTRY_COUNT];
+
 bool loadSettings();    // reads the ten entries into their globals
 bool saveHighScore();   // writes "hiscore" only
 bool saveSettings();    // writes all ten entries

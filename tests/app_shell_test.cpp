@@ -4,10 +4,12 @@
 
 #include <SDL_mixer.h>
 
+#include <algorithm>
 #include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -54,7 +56,7 @@ bool readScriptedPad(PadState& state) { return state = scriptedPad, true; }
 TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     HeadlessRunner runner;
     padReader = readScriptedPad;
-    scriptedPad.buttons = 1 << 7;  // Start, held since the game started: not a press
+    scriptedPad.buttons = padBit(PAD_START);  // Start, held since the game started: not a press
     runner.frames(1);
     EXPECT_EQ(gameState, STATE_TITLE);
     scriptedPad = PadState();
@@ -69,7 +71,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_FALSE(thrusting || turningLeft);
     EXPECT_TRUE(Mix_PausedMusic());
     const int32_t before = levelFrames;
-    scriptedPad.buttons = 1 << 7;  // Start, held from now on
+    scriptedPad.buttons = padBit(PAD_START);  // Start, held from now on
     runner.frames(4);
     EXPECT_EQ(levelFrames, before);
     EXPECT_EQ(gameState, STATE_PLAYING);
@@ -89,7 +91,7 @@ TEST(Widget, FocusMakesFullScreenOnceSuspendsFramesAndThePadAndTheSizeIsKept) {
     EXPECT_EQ(gameState, STATE_PLAYING);
     scriptedPad.buttons = 0;
     runner.frames(1);
-    scriptedPad.buttons = 1 << 7;
+    scriptedPad.buttons = padBit(PAD_START);
     runner.frames(1);
     EXPECT_EQ(gameState, STATE_PAUSED);
     EXPECT_EQ(w->host()->cursor().shape(), Qt::BlankCursor);  // the pad hides the pointer
@@ -182,6 +184,54 @@ TEST(GameClock, CountsFromItsFirstUseInThirtyTwoBits) {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     EXPECT_NEAR(double(steadyClockMs()), ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6, 1000.0);
+}
+
+// The world's globals are written out three times: declared with their unit
+// in game/game.h under their lifetime, given their start value in
+// resetWorldState by that lifetime, and listed in the replay's world bytes.
+// A changing global declared without the other two (or reset with the wrong
+// lifetime) fails here. Sprites and the direction tables are made once at
+// set-up and are not among them.
+TEST(WorldLists, EveryChangingGlobalHasItsResetByLifetimeAndItsReplayBytes) {
+    const std::string header = readTextFile(CORVUS_SOURCE_DIR "/game/game.h");
+    const std::string globals = readTextFile(CORVUS_SOURCE_DIR "/game/globals.cpp");
+    const std::string world = readTextFile(CORVUS_SOURCE_DIR "/app/world_state.cpp");
+    const auto between = [](const std::string& text, const std::string& from, const std::string& to) {
+        const size_t a = text.find(from), b = text.find(to, a);
+        return a == std::string::npos || b == std::string::npos ? std::string() : text.substr(a, b - a);
+    };
+    const auto mentions = [](const std::string& text, const std::string& name) {
+        return std::regex_search(text, std::regex("\\b" + name + "\\b"));
+    };
+    const std::string reset = between(globals, "void resetWorldState(", "\n}\n");
+    const std::string runScope = between(reset, "if (scope == WorldReset::RUN)", "\n    }\n");
+    const std::string gameScope = between(reset, "if (scope != WorldReset::LEVEL)", "\n    }\n");
+    const std::string levelScope = reset.substr(std::min(reset.size(), reset.find(gameScope) + gameScope.size()));
+    const std::string visited = between(world, "template <class V> void visitWorld(", "\n}\n");
+    // Written by every course before it is read, so not in a replay (the
+    // world's list says why).
+    const std::string notInReplays[] = {"respawnOnNextLevel"};
+    struct Lifetime { const char* from; const char* to; const std::string& resetIn; };
+    const Lifetime lifetimes[] = {
+        {"// Whole run: program state", "// Direction tables", runScope},
+        {"// Carried over:", "// Per game:", runScope},
+        {"// Per game:", "// Per level attempt:", gameScope},
+        {"// Per level attempt:", "// Operations", levelScope},
+    };
+    const std::regex declaration("extern\\s+[A-Za-z_0-9]+\\s+([A-Za-z_0-9]+)\\s*(\\[[^\\]]*\\])?\\s*;");
+    int checked = 0;
+    for (const Lifetime& lifetime : lifetimes) {
+        const std::string section = between(header, lifetime.from, lifetime.to);
+        ASSERT_FALSE(section.empty() || lifetime.resetIn.empty()) << lifetime.from;
+        for (std::sregex_iterator it(section.begin(), section.end(), declaration), end; it != end; ++it) {
+            const std::string name = (*it)[1];
+            ++checked;
+            EXPECT_TRUE(mentions(lifetime.resetIn, name)) << name << " has no start value in its lifetime's reset";
+            const bool exempt = std::find(std::begin(notInReplays), std::end(notInReplays), name) != std::end(notInReplays);
+            EXPECT_EQ(mentions(visited, name), !exempt) << name << " and the replay's world bytes";
+        }
+    }
+    EXPECT_GT(checked, 40);
 }
 
 } // namespace

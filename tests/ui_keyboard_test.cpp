@@ -181,30 +181,31 @@ TEST_F(Keys, RedefinitionRefusesKeysGivenBeforeAndReturnsToThePauseScreen) {
     EXPECT_EQ(keyPromptSprite->getFrame(), 1);
 }
 
-// A pad reading: buttons by device number, the stick, the hat.
-PadState pad(uint32_t buttons, int x = 0, int y = 0, uint8_t hat = 0,
-             PadLayout layout = PAD_LAYOUT_EVDEV) {
-    return {buttons, int16_t(x), int16_t(y), hat, layout};
+// A pad reading: the buttons held and the stick.
+PadState pad(uint32_t buttons, int x = 0, int y = 0) {
+    return {buttons, int16_t(x), int16_t(y)};
 }
+constexpr uint32_t SOUTH = padBit(PAD_SOUTH), EAST = padBit(PAD_EAST), WEST = padBit(PAD_WEST),
+                   NORTH = padBit(PAD_NORTH), BACK = padBit(PAD_BACK), START = padBit(PAD_START),
+                   UP = padBit(PAD_DPAD_UP), DOWN = padBit(PAD_DPAD_DOWN);
 
 TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     forgetPadControls();
     applyPadState(pad(0));
     shieldEnergy = 0;
-    // Readings in play, Xbox-style numbering: 0 south, 1 east, 2 west, 3 north, 7 Start.
     const std::tuple<PadState, const char*, int> steps[] = {
         {pad(0, -20000), "left ", 0},
         {pad(0, 20000), "right ", 0},    // swung across in one reading
         {pad(0, 13000), "right ", 0},    // not yet let go
         {pad(0, 0, -30000), "thrust ", 0},
-        {pad(1 << 0, 0, -30000, PAD_HAT_UP), "thrust ", 0},  // still the one push
+        {pad(SOUTH | UP, 0, -30000), "thrust ", 0},  // still the one push
         {pad(0), "", 0},
-        {pad(1 << 2), "fire ", 1},
-        {pad(1 << 2 | 1 << 1), "fire ", 1},
-        {pad(0, 0, 0, PAD_HAT_DOWN), "fire ", 1},  // shields refused: not full
-        {pad(1 << 7), "fire pause ", 1},
+        {pad(WEST), "fire ", 1},
+        {pad(WEST | EAST), "fire ", 1},
+        {pad(DOWN), "fire ", 1},  // shields refused: not full
+        {pad(START), "fire pause ", 1},
         {pad(0), "fire pause ", 1},
-        {pad(1 << 0), "fire ", 1},       // any other control resumes, and only that
+        {pad(SOUTH), "fire ", 1},       // any other control resumes, and only that
     };
     for (const auto& [reading, want, shots] : steps) {
         applyPadState(reading);
@@ -212,23 +213,17 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
         EXPECT_EQ(activeShots(), shots) << want;
     }
     EXPECT_FLOAT_EQ(shipVelocityY, -1.5f);
-    shieldEnergy = SHIELD_FULL;  // the hat's down raises a full shield
-    applyPadState(pad(0, 0, 0, PAD_HAT_DOWN));
+    shieldEnergy = SHIELD_FULL;  // the north button raises a full shield
+    applyPadState(pad(NORTH));
     EXPECT_TRUE(shieldsUp);
     applyPadState(pad(0));
-
-    // The controller database's numbering: 4 Back, 6 Start, 11 D-pad up.
-    const PadLayout db = PAD_LAYOUT_CONTROLLER;
-    applyPadState(pad(0, 0, 0, 0, db));
-    applyPadState(pad(1 << 11, 0, 0, 0, db));
+    applyPadState(pad(UP));
     EXPECT_FLOAT_EQ(shipVelocityY, -3.0f);
-    applyPadState(pad(0, 0, 0, 0, db));
-    applyPadState(pad(1 << 0, 0, 0, 0, db));  // south
-    EXPECT_FLOAT_EQ(shipVelocityY, -4.5f);
+    applyPadState(pad(0));
     gameState = STATE_TITLE;
-    applyPadState(pad(1 << 6, 0, 0, 0, db));
+    applyPadState(pad(START));
     EXPECT_EQ(gameState, STATE_MENU);
-    applyPadState(pad(1 << 4, 0, 0, 0, db));
+    applyPadState(pad(BACK));
     EXPECT_EQ(gameState, STATE_EXITING);
 
     // The redefinition screen takes keys only; a control held there stays
@@ -236,7 +231,7 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     // keeps turning).
     gameState = STATE_MENU;
     startKeyRedefinition();
-    applyPadState(pad(1 << 2, -20000));
+    applyPadState(pad(WEST, -20000));
     EXPECT_EQ(keyBindings.left, KEY_LEFT);
     gameState = STATE_PLAYING;
     turningLeft = true;
@@ -250,13 +245,13 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
         sent += (press ? "+" : "-") + std::to_string(key) + " ";
     };
     keyBindings.fire = KEY_SPACE;
-    EXPECT_TRUE(applyPadState(pad(1 << 2), record));
-    EXPECT_FALSE(applyPadState(pad(1 << 2), record));  // nothing new
+    EXPECT_TRUE(applyPadState(pad(WEST), record));
+    EXPECT_FALSE(applyPadState(pad(WEST), record));  // nothing new
     EXPECT_TRUE(applyPadState(pad(0), record));
-    applyPadState(pad(1 << 2), record);
+    applyPadState(pad(WEST), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
     forgetPadControls();
-    applyPadState(pad(1 << 2), record);
+    applyPadState(pad(WEST), record);
     applyPadState(pad(0), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
 }

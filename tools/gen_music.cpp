@@ -26,6 +26,12 @@ enum InstrumentId { INS_LEAD = 1, INS_ECHO, INS_ARP, INS_BASS, INS_KICK, INS_SNA
 
 constexpr int ROWS = 64, ROWS_PER_BAR = 16, ECHO_DELAY = 3;
 
+// The whole tune's level, in 64ths, set on its first row. The players differ
+// in how loud they mix the same module; this brings the game's mixer to the
+// level the tune was balanced at (one loop -27.0 dBFS RMS at the game's
+// default music volume; 64 would be 3.8 dB louder).
+constexpr int TUNE_GLOBAL_VOLUME = 41;
+
 std::vector<int16_t> toPcm(const Buffer& b) {
     std::vector<int16_t> out(b.size());
     for (size_t i = 0; i < b.size(); ++i) {
@@ -272,6 +278,15 @@ int main(int argc, char** argv) {
         m.order.push_back(uint8_t(m.patterns.size()));
         m.patterns.push_back(compose(s));
     }
+    // The level on the first row, and a jump back to it after the last: the
+    // tune loops by itself, row after row, without the pause or fade a
+    // player may put at a song's end. The hat channel's effect column is free.
+    xm::Cell& first = m.patterns.front().cells[CH_HAT];
+    first.effect = xm::EFFECT_GLOBAL_VOLUME;
+    first.param = TUNE_GLOBAL_VOLUME;
+    xm::Cell& last = m.patterns.back().cells[size_t(ROWS - 1) * CHANNELS + CH_HAT];
+    last.effect = xm::EFFECT_POSITION_JUMP;
+    last.param = uint8_t(m.restart);
     m.instruments = instruments();
     const std::string path = std::string(argv[1]) + "/tinytune.xm";
     if (!xm::save(path.c_str(), m)) {

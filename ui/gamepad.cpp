@@ -6,16 +6,6 @@ namespace {
 
 enum PadControl { PAD_LEFT, PAD_RIGHT, PAD_THRUST, PAD_FIRE, PAD_SHIELDS, PAD_PAUSE, PAD_ESCAPE, PAD_CONTROLS };
 
-// Device button numbers of the face buttons, Back, Start and the D-pad
-// (-1: reported another way, through the hat).
-struct ButtonNumbers {
-    int8_t south, east, west, north, back, start, up, down, left, right;
-};
-const ButtonNumbers LAYOUTS[] = {
-    /* PAD_LAYOUT_EVDEV */ {0, 1, 2, 3, 6, 7, -1, -1, -1, -1},
-    /* PAD_LAYOUT_CONTROLLER */ {0, 1, 2, 3, 4, 6, 11, 12, 13, 14},
-};
-
 // The stick counts as pushed past half way and as let go below 3/8, so a
 // stick resting near the line does not chatter.
 constexpr int STICK_PUSHED = 16384;
@@ -26,8 +16,8 @@ bool held[PAD_CONTROLS];      // the control was down at the last reading
 int sentKey[PAD_CONTROLS];    // key pressed for it then (NO_KEY: none), released with it
 bool resync = true;           // the next reading only sets what is held
 
-bool button(const PadState& s, int number) {
-    return number >= 0 && number < 32 && (s.buttons >> number) & 1;
+bool button(const PadState& s, PadButton b) {
+    return (s.buttons & padBit(b)) != 0;
 }
 
 // Past the push threshold, or still past the let-go threshold while held.
@@ -36,15 +26,14 @@ bool stickPushed(int value, bool wasHeld) {
 }
 
 void readControls(const PadState& s, bool down[PAD_CONTROLS]) {
-    const ButtonNumbers& b = LAYOUTS[s.layout == PAD_LAYOUT_CONTROLLER ? 1 : 0];
-    down[PAD_LEFT] = button(s, b.left) || (s.hat & PAD_HAT_LEFT) || stickPushed(-s.stickX, held[PAD_LEFT]);
-    down[PAD_RIGHT] = button(s, b.right) || (s.hat & PAD_HAT_RIGHT) || stickPushed(s.stickX, held[PAD_RIGHT]);
-    down[PAD_THRUST] = button(s, b.up) || (s.hat & PAD_HAT_UP) || stickPushed(-s.stickY, held[PAD_THRUST]) ||
-                       button(s, b.south);
-    down[PAD_FIRE] = button(s, b.west) || button(s, b.east);
-    down[PAD_SHIELDS] = button(s, b.north) || button(s, b.down) || (s.hat & PAD_HAT_DOWN);
-    down[PAD_PAUSE] = button(s, b.start);
-    down[PAD_ESCAPE] = button(s, b.back);
+    down[PAD_LEFT] = button(s, PAD_DPAD_LEFT) || stickPushed(-s.stickX, held[PAD_LEFT]);
+    down[PAD_RIGHT] = button(s, PAD_DPAD_RIGHT) || stickPushed(s.stickX, held[PAD_RIGHT]);
+    down[PAD_THRUST] = button(s, PAD_DPAD_UP) || stickPushed(-s.stickY, held[PAD_THRUST]) ||
+                       button(s, PAD_SOUTH);
+    down[PAD_FIRE] = button(s, PAD_WEST) || button(s, PAD_EAST);
+    down[PAD_SHIELDS] = button(s, PAD_NORTH) || button(s, PAD_DPAD_DOWN);
+    down[PAD_PAUSE] = button(s, PAD_START);
+    down[PAD_ESCAPE] = button(s, PAD_BACK);
 }
 
 int boundKey(int control) {

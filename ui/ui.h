@@ -52,7 +52,7 @@ void startKeyRedefinition();
 //   escape           Back                             KEY_ESCAPE
 // Presses on the key-redefinition screen are dropped (it takes keyboard keys).
 // ---------------------------------------------------------------------------
-// One reading of the pad, once per frame tick; true when a control was
+// One reading of the pads, once per frame tick; true when a control was
 // pressed or released (the pad is in use). The keys go to `send`, or straight
 // to the keyboard handlers when it is null.
 using PadKeySink = void (*)(int key, bool press);

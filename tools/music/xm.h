@@ -12,6 +12,10 @@ constexpr int NOTE_NONE = 0;
 constexpr int NOTE_OFF = 97;                 // releases the note (envelope release)
 constexpr int VOLUME_NONE = 0;               // volume column empty
 constexpr int volumeSet(int v) { return 0x10 + v; }   // v = 0..64
+// Effect column commands.
+constexpr uint8_t EFFECT_POSITION_JUMP = 0x0B;  // Bxx: after this row, go on at order position xx
+constexpr uint8_t EFFECT_GLOBAL_VOLUME = 0x10;  // Gxx: every channel's level times xx / 64
+constexpr int GLOBAL_VOLUME_FULL = 64;
 
 struct Cell {
     uint8_t note = NOTE_NONE;                // 1..96 (1 = C-0, 49 = C-4), 97 = off
