@@ -151,7 +151,7 @@ void startMusic() {
         musicStream = SDL_RWFromConstMem(musicData.data(), int(musicData.size()));
     if (audioOpen && musicStream && SDL_RWseek(musicStream, 0, RW_SEEK_SET) == 0)
         music = Mix_LoadMUS_RW(musicStream, 0);  // the stream stays ours
-    if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
+    if (audioOpen) Mix_VolumeMusic(mixerVolume(musicVolume));
     // A music file that did not load stays silent.
     if (audioOpen && music) Mix_PlayMusic(music, -1);
 }
@@ -195,16 +195,16 @@ void pauseEffects() {
 
 void resumeEffects() {
     if (!audioOpen) return;
-    Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    Mix_Volume(ALL_CHANNELS, mixerVolume(sfxVolume));
     for (int n = 0; n < EFFECT_COUNT; n++) Mix_Resume(effectChannels[n]);
 }
 
 void applyEffectVolume() {
-    if (audioOpen) Mix_Volume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    if (audioOpen) Mix_Volume(ALL_CHANNELS, mixerVolume(sfxVolume));
 }
 
 void applyMusicVolume() {
-    if (audioOpen) Mix_VolumeMusic(mixerLevel(musicVolume));
+    if (audioOpen) Mix_VolumeMusic(mixerVolume(musicVolume));
 }
 
 bool effectPlaying(int effect) {

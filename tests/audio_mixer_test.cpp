@@ -123,13 +123,25 @@ void recordBox(bool critical, const char* title, const char* text) {
     boxes.push_back(std::string(critical ? "critical " : "warning ") + title + ": " + text);
 }
 
-TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
-    // Setting, the rule's result, what the mixer is handed.
-    const int rows[][3] = {{255, 128, 128}, {200, 100, 100}, {1, 0, 0}, {300, 150, 128},
-                           {-70000, -35137, 0}, {INT_MAX, 1077952575, 128},
-                           {INT_MIN, -1077952576, 0}};
-    for (const auto& r : rows)
-        EXPECT_EQ(std::pair(mixerVolume(r[0]), mixerLevel(r[0])), std::pair(r[1], r[2])) << r[0];
+// The rule's result is what the mixer gets, whatever int the settings file
+// holds: the mixer caps it at 128 and ignores a negative one, keeping the
+// volume it had (here its starting 128).
+TEST_F(AudioData, VolumeRuleScalesRoundingDownAndTheMixerTakesWhatItGives) {
+    ASSERT_TRUE(initAudio() && audioOpen);
+    // Setting, the rule's result, the volume the effects and the music play at.
+    const int rows[][3] = {{255, 128, 128},  {200, 100, 100},       {1, 0, 0},
+                           {300, 150, 128},  {-1, 0, 0},            {-2, -1, 128},
+                           {-70000, -35137, 128}, {INT_MAX, 1077952575, 128},
+                           {INT_MIN, -1077952576, 128}};
+    for (const auto& [v, handed, plays] : rows) {
+        Mix_Volume(-1, MIX_MAX_VOLUME);
+        Mix_VolumeMusic(MIX_MAX_VOLUME);
+        sfxVolume = musicVolume = v;
+        applyEffectVolume();
+        applyMusicVolume();
+        EXPECT_EQ(mixerVolume(v), handed) << v;
+        EXPECT_EQ(std::pair(Mix_Volume(0, -1), Mix_VolumeMusic(-1)), std::pair(plays, plays)) << v;
+    }
 }
 
 // Only what the mixer cannot survive is refused, up to the exact limit, and a

@@ -1,5 +1,6 @@
 // The pen on each screen (hit areas, slider values, the drag band) and the
 // slider knobs drawn for a volume.
+#include <algorithm>
 #include <climits>
 #include <iterator>
 #include <tuple>
@@ -93,10 +94,11 @@ TEST_F(Menus, PenPressesByScreen) {
 
 TEST_F(Menus, KnobsStandAtHalfTheVolume) {
     // Volume and knob column; the music slider shows the next row's volume.
-    // Hand-edited volumes beyond 0..255 put the knob at the nearer end.
-    const std::pair<int, int> knobs[] = {{0, 97},      {3, 98},         {128, 161},
-                                         {255, 224},   {-70000, 97},    {90000, 224},
-                                         {INT_MIN, 97}, {INT_MAX, 224}};
+    // Hand-edited volumes past 0..255 stand at half the volume too, unless
+    // the knob would leave the screen.
+    const std::pair<int, int> knobs[] = {{0, 97},     {3, 98},       {128, 161},    {255, 224},
+                                         {256, 225},  {279, 236},    {280, 236},    {-1, 96},
+                                         {-188, 3},   {-189, 3},     {INT_MIN, 3},  {INT_MAX, 236}};
     constexpr int N = std::size(knobs);
     for (int i = 0; i < N; i++) {
         std::memset(backBuffer, 0, SCREEN_BYTES);
@@ -112,7 +114,7 @@ TEST_F(Menus, KnobsStandAtHalfTheVolume) {
             EXPECT_TRUE(!px(91, top + 2) && px(229, top + 2) && !px(230, top + 2));
             for (int y = top - 3; y <= top + 8; y++)
                 EXPECT_EQ(px(c, y) == KNOB, y >= top - 2 && y <= top + 7) << c << "," << y;
-            for (int dx = -4; dx <= 4; dx++) {
+            for (int dx = std::max(-4, -c); dx <= std::min(4, 239 - c); dx++) {
                 EXPECT_EQ(px(c + dx, top - 2) == KNOB, std::abs(dx) <= 3) << c + dx << "," << top;
                 EXPECT_EQ(px(c + dx, top + 2) == KNOB, dx == 0) << c + dx << "," << top;
             }
