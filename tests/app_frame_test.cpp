@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 #include <utility>
@@ -16,7 +17,7 @@
 namespace {
 
 constexpr int FREE_X = 2;  // a screen column the options panel and menu items never touch
-constexpr int QT_F11 = 0x0100003a;  // the pause key, as the host window gets it
+constexpr int QT_F11 = 0x0100003a, QT_SPACE = 0x20;  // the pause and fire keys, as the host window gets them
 
 uint16_t picture(int file) { return testPictureColour(file); }
 
@@ -118,8 +119,9 @@ TEST(FrameDriver, OnlyPlayStepsTheWorldAFrozenFrameIsDimmedAnewAndNoFrameNests) 
     EXPECT_TRUE(!frameInProgress && levelFrames == before + 6);
 }
 
-// A pause from any screen of a game, by key or pen, left by key or pen,
-// comes back to that screen with its timer where it was.
+// A pause from any screen of a game, by key or pen, freezes the frame shown
+// and takes no second pause key; left by a key (which does nothing else) or
+// the pen, it comes back to that screen with its timer where it was.
 TEST(FrameDriver, APauseComesBackToTheScreenItLeftWithItsTimer) {
     HeadlessRunner runner;
     newGame();
@@ -136,12 +138,16 @@ TEST(FrameDriver, APauseComesBackToTheScreenItLeftWithItsTimer) {
     for (auto [state, timer, penPauses, penResumes] : rows) {
         gameState = state;
         *timer = 37;
+        const std::vector<uint16_t> shown(backBuffer, backBuffer + SCREEN_PIXELS);
         penPauses ? runner.penPress(120, 60) : runner.pressKey(QT_F11);
+        EXPECT_EQ(std::memcmp(pauseSnapshot, shown.data(), SCREEN_BYTES), 0) << state;
         runner.frames(3);
+        runner.pressKey(QT_F11);
         EXPECT_EQ(gameState, STATE_PAUSED) << state;
-        penResumes ? runner.penPress(20, 300) : runner.pressKey('R');
+        penResumes ? runner.penPress(20, 300) : runner.pressKey(QT_SPACE);
         EXPECT_EQ(gameState, state);
         EXPECT_EQ(*timer, 37) << state;
+        EXPECT_FALSE(std::any_of(shotSprites, shotSprites + SHOT_SLOTS, [](Sprite* s) { return s->isActive(); }));
     }
 }
 
