@@ -10,6 +10,7 @@
 // (respawnOnNextLevel: the collision pass that loses the ship sets it, and only
 // the end of that loss's wait reads it). A global added to the world belongs
 // here too: the suite's WorldLists test fails until it is.
+#include <cmath>
 #include <cstring>
 
 #include "app/app.h"
@@ -32,6 +33,7 @@ constexpr int32_t EXIT_FRAMES_HIGH = 100;               // the exit screen's cou
 constexpr int32_t LAST_ICON_FRAME = 8;                  // of the carrier's ten: each kind's pair
 constexpr int32_t POWER_UP_KIND_HIGH = 5;
 constexpr int32_t BOSS_HIT_POINTS_HIGH = 2;
+constexpr float FLOAT_LIMIT = 1 << 20;                  // pixels, pixels per frame
 
 bool validState(int32_t s) {
     return (s >= STATE_PLAYING && s <= STATE_GAME_OVER) || (s >= STATE_TITLE && s <= STATE_EXITING);
@@ -210,7 +212,14 @@ struct Checker {
         const int32_t v = next();
         ok = ok && v >= low && v <= high;
     }
-    void f32(float&) { next(); }
+    // Places, speeds and distances: a number, and within a million pixels,
+    // so that every truncation to a pixel stays inside an int.
+    void f32(float&) {
+        const int32_t v = next();
+        float f;
+        std::memcpy(&f, &v, sizeof f);
+        ok = ok && std::isfinite(f) && std::fabs(f) <= FLOAT_LIMIT;
+    }
     void flag(bool&) {
         const int32_t v = next();
         ok = ok && (v == 0 || v == 1);

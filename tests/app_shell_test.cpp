@@ -5,11 +5,12 @@
 #include <SDL_mixer.h>
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -200,8 +201,14 @@ TEST(WorldLists, EveryChangingGlobalHasItsResetByLifetimeAndItsReplayBytes) {
         const size_t a = text.find(from), b = text.find(to, a);
         return a == std::string::npos || b == std::string::npos ? std::string() : text.substr(a, b - a);
     };
+    // `name` as a whole word of `text`.
     const auto mentions = [](const std::string& text, const std::string& name) {
-        return std::regex_search(text, std::regex("\\b" + name + "\\b"));
+        const auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1))
+            if ((at == 0 || !word(text[at - 1])) &&
+                (at + name.size() == text.size() || !word(text[at + name.size()])))
+                return true;
+        return false;
     };
     const std::string reset = between(globals, "void resetWorldState(", "\n}\n");
     const std::string runScope = between(reset, "if (scope == WorldReset::RUN)", "\n    }\n");
@@ -218,13 +225,23 @@ TEST(WorldLists, EveryChangingGlobalHasItsResetByLifetimeAndItsReplayBytes) {
         {"// Per game:", "// Per level attempt:", gameScope},
         {"// Per level attempt:", "// Operations", levelScope},
     };
-    const std::regex declaration("extern\\s+[A-Za-z_0-9]+\\s+([A-Za-z_0-9]+)\\s*(\\[[^\\]]*\\])?\\s*;");
+    // "extern TYPE NAME;" or "extern TYPE NAME[N];": the name.
+    const auto declared = [](const std::string& section) {
+        std::vector<std::string> names;
+        std::istringstream lines(section);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream words(line);
+            std::string keyword, type, name;
+            if (words >> keyword >> type >> name && keyword == "extern")
+                names.push_back(name.substr(0, name.find_first_of("[;")));
+        }
+        return names;
+    };
     int checked = 0;
     for (const Lifetime& lifetime : lifetimes) {
         const std::string section = between(header, lifetime.from, lifetime.to);
         ASSERT_FALSE(section.empty() || lifetime.resetIn.empty()) << lifetime.from;
-        for (std::sregex_iterator it(section.begin(), section.end(), declaration), end; it != end; ++it) {
-            const std::string name = (*it)[1];
+        for (const std::string& name : declared(section)) {
             ++checked;
             EXPECT_TRUE(mentions(lifetime.resetIn, name)) << name << " has no start value in its lifetime's reset";
             const bool exempt = std::find(std::begin(notInReplays), std::end(notInReplays), name) != std::end(notInReplays);
