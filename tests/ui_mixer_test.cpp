@@ -48,6 +48,7 @@ TEST_F(Mixer, PausingHoldsTheEffectsAndEveryWayBackRestoresTheirVolume) {
         {true, 0, 140, STATE_PLAYING},     // the resume item
         {false, 0, 200, STATE_SHIP_LOST}}; // the quit item
     for (auto [pen, key, itemX, after] : rows) {
+        SCOPED_TRACE(after);
         SetUp();
         sfxVolume = 40, musicVolume = 200;
         applyEffectVolume(), applyMusicVolume();
@@ -56,10 +57,10 @@ TEST_F(Mixer, PausingHoldsTheEffectsAndEveryWayBackRestoresTheirVolume) {
         const int a = effectChannels[EFFECT_THRUST], b = effectChannels[EFFECT_SMALL_ROCK];
         ASSERT_TRUE(a >= 0 && b >= 0);
         auto expectPaused = [&](bool paused) {
-            EXPECT_EQ(bool(Mix_Paused(a)) + bool(Mix_Paused(b)), paused ? 2 : 0) << after;
+            EXPECT_EQ(bool(Mix_Paused(a)) + bool(Mix_Paused(b)), paused ? 2 : 0);
             // Every channel, busy or not.
-            EXPECT_EQ(Mix_Volume(b + 1, -1), paused ? 0 : EFFECTS) << after;
-            EXPECT_EQ(Mix_VolumeMusic(-1), MUSIC) << after;
+            EXPECT_EQ(Mix_Volume(b + 1, -1), paused ? 0 : EFFECTS);
+            EXPECT_EQ(Mix_VolumeMusic(-1), MUSIC);
         };
         pen ? onPenPress(5, 5) : onKeyPress(KEY_F11);
         expectPaused(true);
