@@ -135,7 +135,7 @@ void startMusic() {
     if (audioOpen && musicData.empty())
         readDataFile(musicPath, MAX_MUSIC_BYTES, musicData);
     music = musicData.empty() ? nullptr : soundDevice->decodeTune(musicData.data(), musicData.size());
-    soundDevice->setMusicVolume(mixerLevel(musicVolume));
+    soundDevice->setMusicVolume(mixerVolume(musicVolume));
     if (music) soundDevice->playMusic(music);
 }
 
@@ -169,16 +169,16 @@ void pauseEffects() {
 }
 
 void resumeEffects() {
-    soundDevice->setVolume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    soundDevice->setVolume(ALL_CHANNELS, mixerVolume(sfxVolume));
     for (int n = 0; n < EFFECT_COUNT; n++) soundDevice->resume(effectChannels[n]);
 }
 
 void applyEffectVolume() {
-    soundDevice->setVolume(ALL_CHANNELS, mixerLevel(sfxVolume));
+    soundDevice->setVolume(ALL_CHANNELS, mixerVolume(sfxVolume));
 }
 
 void applyMusicVolume() {
-    soundDevice->setMusicVolume(mixerLevel(musicVolume));
+    soundDevice->setMusicVolume(mixerVolume(musicVolume));
 }
 
 bool effectPlaying(int effect) {

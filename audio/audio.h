@@ -50,20 +50,14 @@ extern Mix_Chunk* effectChunks[EFFECT_COUNT]; // null when not loaded
 extern int32_t effectChannels[EFFECT_COUNT];  // mixer channel last used, -1 before
 extern _Mix_Music* music;
 
-// 0..255 setting to mixer volume: v * 128 / 255, rounding toward zero. The
-// settings file may hold any int; the product is formed in 64 bits, so the
-// rule holds for every value (300 gives 150).
+// 0..255 setting to mixer volume: v * 128 / 255, rounding toward zero, formed
+// in 64 bits so that it holds for every int a hand-edited settings file may
+// give. The mixer is handed exactly this: above 255 it is more than the
+// mixer's 128, which the mixer caps (300 gives 150); below -1 it is negative,
+// which the mixer ignores, keeping the volume it had (its default of 128 when
+// nothing else set one; -1 itself gives 0).
 constexpr int mixerVolume(int v) {
     return int(int64_t(v) * 128 / 255);
-}
-
-// What is handed to the mixer: the rule's result cut to the mixer's range
-// 0..128. The mixer caps large values itself, but it takes a negative volume
-// as a question and would keep the old one, so a negative setting is silence.
-constexpr int MIXER_MAX_VOLUME = 128;
-constexpr int mixerLevel(int v) {
-    const int m = mixerVolume(v);
-    return m < 0 ? 0 : m > MIXER_MAX_VOLUME ? MIXER_MAX_VOLUME : m;
 }
 
 // The effect file number for an effect: 3 for 5, 7 and 8, 2 for 9.

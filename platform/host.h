@@ -146,3 +146,8 @@ QWidget* hostWindow(DeviceWidget* w);
 // Scale factor for a framebuffer of `fbW` x `fbH` in an area of `w` x `h`
 // native pixels: the largest that fits, at least 1.
 int wholeScale(int w, int h, int fbW, int fbH);
+
+// Tests: called with each message box once it is up, on every platform (the
+// headless ones too, where a box is otherwise written to standard error); the
+// box is closed when the call returns. Null ends this.
+void setMessageBoxProbe(void (*probe)(QWidget* box));

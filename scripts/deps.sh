@@ -7,10 +7,12 @@
 set -euo pipefail
 # SDL 2 and SDL2_mixer: sound and gamepads; qt6-wayland: the game on a
 # Wayland desktop as a native client; xvfb, xdotool and weston: the tests on
-# real display servers; lintian: the package check.
+# real display servers; lintian and devscripts (its hardening-check): the
+# package checks.
 CORVUS_PACKAGES=(build-essential cmake pkg-config qt6-base-dev qt6-qpa-plugins qt6-wayland
                  libgl-dev libx11-dev libsdl2-dev libsdl2-mixer-dev libgtest-dev
-                 libbenchmark-dev desktop-file-utils appstream file lintian xvfb xdotool weston)
+                 libbenchmark-dev desktop-file-utils appstream file lintian devscripts xvfb xdotool
+                 weston)
 
 # Runs "$@" with its output in the log under a one-line title; when it fails,
 # shows the end of the log and where the whole of it is, and stops.

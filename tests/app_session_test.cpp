@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "app/replay.h"
 #include "audio/audio.h"
@@ -19,8 +17,7 @@ namespace {
 
 // Host (Qt 6) key codes sent to the window.
 constexpr int QT_ESCAPE = 0x01000000, QT_LEFT = 0x01000012;
-constexpr int QT_F11 = 0x0100003a, QT_SPACE = 0x20;
-constexpr uint16_t KNOB = 0x8235;
+constexpr int QT_SPACE = 0x20;
 
 // The session runs in a child process: a step that went wrong ends it with
 // its own code.
@@ -55,42 +52,9 @@ void playWholeSession(const std::string& configHome) {
     need(gameState == STATE_PLAYING && level == 1, 12);
     need(breakARock(r) && runUntil(r, STATE_PLAYING, 400), 13);
 
-    // The pause key freezes the last game frame, and another key resumes.
-    std::vector<uint16_t> last(backBuffer, backBuffer + SCREEN_PIXELS);
-    r.pressKey(QT_F11);
-    need(gameState == STATE_PAUSED && resumeState == STATE_PLAYING, 14);
-    need(std::memcmp(pauseSnapshot, last.data(), SCREEN_BYTES) == 0, 15);
-    r.frames(1);
-    r.pressKey('R');
-    need(gameState == STATE_PLAYING, 17);
-    r.frames(2);
-
-    // Pause with the pen, then the music volume by a press and the effect
-    // volume by a drag along its slider.
-    need(runUntil(r, STATE_PLAYING, 400), 18);
+    // The pen on the play field pauses the game.
     r.penPress(30, 200);
     need(gameState == STATE_PAUSED, 19);
-    r.penPress(160, 148);
-    r.penPress(110, 130);
-    for (int x = 120; x <= 200; x += 10)
-        r.penMove(x, 131);
-    r.penRelease(200, 131);
-    need(musicVolume == 124 && sfxVolume == 204, 20);
-    r.frames(1);
-    // The knobs stand at half the volume right of column 97.
-    EXPECT_TRUE(r.backPixel(97 + 124 / 2, 146) == KNOB && r.backPixel(97 + 204 / 2, 131) == KNOB);
-
-    // Redefine the keys from the pause screen; the second A is refused.
-    r.penPress(120, 240);
-    need(gameState == STATE_REDEFINE_KEYS, 21);
-    for (int key : {'A', 'D', 'A', 'W', 'J', 'S', 'P'}) {
-        r.pressKey(key);
-        r.frames(1);
-    }
-    need(gameState == STATE_PAUSED && resumeState == STATE_PLAYING, 22);
-    // Back over the same frozen frame, dimmed where the panel leaves it visible.
-    for (auto [x, y] : {std::pair{120, 10}, {239, 19}, {238, 318}})
-        EXPECT_EQ(r.backPixel(x, y), dimPixel(pauseSnapshot[y * SCREEN_WIDTH + x], DIM_FACTOR));
 
     // Quit the running game: the ship blows up, and the game is over with
     // the score as the new high score.
@@ -132,11 +96,8 @@ TEST(PlayE2E, WholeSessionFromTitleToExit) {
     EXPECT_EXIT(playWholeSession(home), ::testing::ExitedWithCode(0), "");
 
     const std::string settings = readTextFile(file);
-    for (const char* want :
-         {"key_left = 65", "key_right = 68", "key_thrust = 87", "key_fire = 74", "key_shields = 83",
-          "key_pause = 80", "music_volume = 124", "sfx_volume = 204", "hiscore = "})
-        EXPECT_NE(settings.find(want), std::string::npos) << want << " in\n" << settings;
-    EXPECT_EQ(settings.find("hiscore = 50\n"), std::string::npos) << settings;
+    EXPECT_TRUE(settings.find("hiscore = ") != std::string::npos &&
+                settings.find("hiscore = 50\n") == std::string::npos) << settings;
 
     // The game is one of the twenty kept, named by its date, time and score.
     const size_t at = settings.find("hiscore = ") + 10;

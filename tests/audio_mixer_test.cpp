@@ -2,6 +2,7 @@
 // volume rule, effect channels, and silent play when no device opens.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
 #include <SDL_mixer.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,13 +124,25 @@ void recordBox(bool critical, const char* title, const char* text) {
     boxes.push_back(std::string(critical ? "critical " : "warning ") + title + ": " + text);
 }
 
-TEST(VolumeRule, ScalesRoundingDownAndHandsTheMixerOnlyItsRange) {
-    // Setting, the rule's result, what the mixer is handed.
-    const int rows[][3] = {{255, 128, 128}, {200, 100, 100}, {1, 0, 0}, {300, 150, 128},
-                           {-70000, -35137, 0}, {INT_MAX, 1077952575, 128},
-                           {INT_MIN, -1077952576, 0}};
-    for (const auto& r : rows)
-        EXPECT_EQ(std::pair(mixerVolume(r[0]), mixerLevel(r[0])), std::pair(r[1], r[2])) << r[0];
+// The rule's result is what the mixer gets, whatever int the settings file
+// holds: the mixer caps it at 128 and ignores a negative one, keeping the
+// volume it had (here its starting 128).
+TEST_F(AudioData, VolumeRuleScalesRoundingDownAndTheMixerTakesWhatItGives) {
+    ASSERT_TRUE(initAudio() && audioOpen);
+    // Setting, the rule's result, the volume the effects and the music play at.
+    const int rows[][3] = {{255, 128, 128},  {200, 100, 100},       {1, 0, 0},
+                           {300, 150, 128},  {-1, 0, 0},            {-2, -1, 128},
+                           {-70000, -35137, 128}, {INT_MAX, 1077952575, 128},
+                           {INT_MIN, -1077952576, 128}};
+    for (const auto& [v, handed, plays] : rows) {
+        Mix_Volume(-1, MIX_MAX_VOLUME);
+        Mix_VolumeMusic(MIX_MAX_VOLUME);
+        sfxVolume = musicVolume = v;
+        applyEffectVolume();
+        applyMusicVolume();
+        EXPECT_EQ(mixerVolume(v), handed) << v;
+        EXPECT_EQ(std::pair(Mix_Volume(0, -1), Mix_VolumeMusic(-1)), std::pair(plays, plays)) << v;
+    }
 }
 
 // Only what the mixer cannot survive is refused, up to the exact limit, and a
@@ -253,13 +266,15 @@ TEST_F(AudioData, EffectsLoadFromTheirFilesAndPlayOnFreeChannels) {
 }
 
 // The pause screen holds every effect still sounding, the first one too, also
-// when every effect has a channel of its own from earlier plays.
+// when every effect has a channel of its own from earlier plays. The effect
+// loops for ever, so it sounds whatever the mixer's thread has played of it.
 TEST_F(AudioData, PauseHoldsEveryEffectStillSounding) {
-    writeWav(dir + "fx0", 4 * RATE * 2);  // two seconds
     EXPECT_TRUE(initAudio());
+    // The mixer marks a pause with SDL's millisecond count, and a mark of 0
+    // reads as "not paused": the pause must come after SDL's first millisecond.
+    while (SDL_GetTicks() == 0) SDL_Delay(1);
     for (int32_t& channel : effectChannels) channel = 7;  // each played long ago
-    playEffect(0);
-    const int channel = effectChannels[0];
+    const int channel = effectChannels[0] = Mix_PlayChannel(-1, effectChunks[0], -1);
     ASSERT_TRUE(channel >= 0 && channel != 7);
     pauseEffects();
     EXPECT_NE(Mix_Paused(channel), 0);

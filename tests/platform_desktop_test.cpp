@@ -237,17 +237,28 @@ constexpr int WESTON_OUTPUT_SCALE = 2;
 constexpr int WESTON_GAME_SCALE = 3;
 
 // In a child process on the X server that weston draws into: reads the whole
-// screen back until it shows the title screen of the test pictures (title
-// colour, the banner's from row 20 to 79) at `scale` native pixels per pixel,
-// from the first pixel of the title's colour, for up to `seconds`. Ends the
-// process with 42 when it does, with 1 otherwise.
-[[noreturn]] void waitForCrispTitle(const std::string& display, int scale, int seconds) {
+// screen back, for up to `seconds`, until `found` sees in it what is waited
+// for. Ends the process with 42 when it does, with 1 otherwise.
+template <class Found>
+[[noreturn]] void waitForScreen(const std::string& display, int seconds, Found found) {
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     static int argc = 1;
     static char name[] = "reader";
     static char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
+    for (int tries = 0; tries < seconds * 10; ++tries) {
+        if (found(app.primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32)))
+            _exit(42);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    _exit(1);
+}
+
+// The title screen of the test pictures (title colour, the banner's from row
+// 20 to 79) at `scale` native pixels per pixel, from the first pixel of the
+// title's colour.
+[[noreturn]] void waitForCrispTitle(const std::string& display, int scale, int seconds) {
     QImage screen(DEVICE_WIDTH, DEVICE_HEIGHT, QImage::Format_RGB16);
     screen.fill(testPictureColour(6));
     constexpr int BANNER_TOP = 20, BANNER_END = 80;  // the banner's screen rows on the title
@@ -255,18 +266,24 @@ constexpr int WESTON_GAME_SCALE = 3;
         std::fill_n(reinterpret_cast<uint16_t*>(screen.scanLine(y)), DEVICE_WIDTH,
                     testPictureColour(4));
     const QImage want = screen.scaled(screen.size() * scale).convertToFormat(QImage::Format_RGB32);
-    const QRgb title = want.pixel(0, 0);
-    for (int tries = 0; tries < seconds * 10; ++tries) {
-        const QImage shot = app.primaryScreen()->grabWindow(0).toImage().convertToFormat(
-            QImage::Format_RGB32);
+    waitForScreen(display, seconds, [&want](const QImage& shot) {
         const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
-        const auto first = std::find(pixels, pixels + shot.width() * shot.height(), title) - pixels;
-        const QPoint at(int(first % shot.width()), int(first / shot.width()));
-        if (shot.copy(QRect(at, want.size())) == want)
-            _exit(42);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    _exit(1);
+        const auto first = std::find(pixels, pixels + shot.width() * shot.height(), want.pixel(0, 0)) - pixels;
+        return shot.copy(QRect(QPoint(int(first % shot.width()), int(first / shot.width())), want.size())) == want;
+    });
+}
+
+// A game under way: the play field's background picture of the test pictures
+// shows somewhere on the screen.
+[[noreturn]] void waitForPlayField(const std::string& display, int seconds) {
+    QImage pixel(1, 1, QImage::Format_RGB16);
+    pixel.fill(testPictureColour(1));
+    const QRgb background = pixel.convertToFormat(QImage::Format_RGB32).pixel(0, 0);
+    waitForScreen(display, seconds, [background](const QImage& shot) {
+        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
+        return std::find(pixels, pixels + shot.width() * shot.height(), background) !=
+               pixels + shot.width() * shot.height();
+    });
 }
 
 // The real executable on Qt's Wayland platform under weston, its output
@@ -318,10 +335,15 @@ TEST(Desktop, NativeWaylandUnderWestonScaledBy2TakesKeysShowsCrispPixelsAndOutli
                                           << WESTON_GAME_SCALE;
     EXPECT_EQ(stop(run, SIGTERM), 0);
 
-    // Space takes the title to the menu, starts a game there and fires in it.
+    // Space takes the title to the menu, starts a game there and fires in it;
+    // the compositor goes once the play field shows, however long the game
+    // took to get there.
     const pid_t played = spawn(game);
     const pid_t fire = spawn({"sh", "-c", "while :; do xdotool key space; sleep 0.5; done"});
-    std::this_thread::sleep_for(std::chrono::seconds(5));
+    const pid_t playing = fork();
+    if (playing == 0)
+        waitForPlayField(x.display, 60);
+    EXPECT_EQ(exitStatus(playing, 70), 42) << "no game started";
     stop(fire, SIGKILL);
     EXPECT_EQ(stop(weston, SIGKILL), -1);
     EXPECT_EQ(exitStatus(played, 20), 1);

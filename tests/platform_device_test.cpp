@@ -392,6 +392,34 @@ TEST(Activation, ReachesTheWidgetOncePerChange) {
     testdriver::setManualTimer(true);
 }
 
+// The start-up warning and the fatal boxes stand centred over the game
+// window, also when the window manager places the window after the box came
+// up (here: the window moved and resized while the box is open).
+TEST(MessageBox, CentredOverTheGameWindowWhereverItIsPlaced) {
+    static int seen = 0;
+    static auto centred = [](const QWidget* box) {
+        const QPoint off = box->frameGeometry().center() - box->parentWidget()->geometry().center();
+        return std::abs(off.x()) <= 1 && std::abs(off.y()) <= 1;
+    };
+    setMessageBoxProbe([](QWidget* box) {
+        ++seen;
+        EXPECT_TRUE(box->isVisible() && centred(box));
+        QWidget* window = box->parentWidget();
+        window->move(window->pos() + QPoint(700, 150));
+        QApplication::processEvents();
+        EXPECT_TRUE(centred(box));
+        window->resize(window->size() / 2);
+        QApplication::processEvents();
+        EXPECT_TRUE(centred(box));
+    });
+    Recorder r;
+    r.showNormal();
+    messageBoxWarning(&r, "Failed to open audio device", "<qt>No sounds.</qt>");
+    messageBoxCritical(&r, "Fatal Error", "Error loading title image");
+    setMessageBoxProbe(nullptr);
+    EXPECT_EQ(seen, 2);
+}
+
 TEST(InstallDirectory, FromTheEnvironmentOrBesideTheExecutable) {
     const auto exe = std::filesystem::read_symlink("/proc/self/exe");
     const std::string beside = exe.parent_path().parent_path().string() + "/";

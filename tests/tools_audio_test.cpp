@@ -119,7 +119,7 @@ TEST(ArtAudio, TuneLoopsSeamlesslyAtItsLengthAndPlaysAtItsBalancedLevel) {
         ASSERT_TRUE(mixer.open) << SDL_GetError();
         Mix_Music* music = Mix_LoadMUS((DATA + "/tinytune.xm").c_str());
         ASSERT_NE(music, nullptr) << Mix_GetError();
-        Mix_VolumeMusic(mixerLevel(DEFAULT_MUSIC_VOLUME));
+        Mix_VolumeMusic(mixerVolume(DEFAULT_MUSIC_VOLUME));
         ASSERT_EQ(Mix_PlayMusic(music, -1), 0);
         // The device has been mixing silence since it opened; three loops
         // and a few seconds more follow the tune's start.

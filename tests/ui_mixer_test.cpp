@@ -4,6 +4,8 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <tuple>
+
 #include "audio/sound_device.h"
 #include "support/world_fixture.h"
 #include "ui/ui.h"
@@ -37,26 +39,38 @@ protected:
     }
 };
 
-TEST_F(Mixer, PausingHoldsTheEffectsAndResumingOrQuittingRestoresThem) {
-    playEffect(EFFECT_THRUST);
-    playEffect(EFFECT_SMALL_ROCK);
-    const int a = effectChannels[EFFECT_THRUST], b = effectChannels[EFFECT_SMALL_ROCK];
-    ASSERT_TRUE(a >= 0 && b >= 0);
-    auto expectPaused = [&](bool paused, const char* how) {
-        EXPECT_EQ(bool(Mix_Paused(a)), paused) << how;
-        EXPECT_EQ(bool(Mix_Paused(b)), paused) << how;
-        EXPECT_EQ(Mix_Volume(b + 1, -1), paused ? 0 : 64) << how; // every channel, busy or not
-    };
-    onKeyPress(KEY_F11);
-    expectPaused(true, "pause key");
-    onKeyPress(KEY_UP);
-    expectPaused(false, "resumed by a key");
-    onPenPress(5, 5);
-    expectPaused(true, "pen on the play field");
-    onPenPress(200, 300);
-    ASSERT_EQ(gameState, STATE_SHIP_LOST);
-    expectPaused(false, "game quit");
-    EXPECT_TRUE(Mix_Playing(effectChannels[EFFECT_SHIP_LOST]));
+// With the effects and the music at different volumes, the way back from the
+// pause screen (a key, the resume item, the quit item) brings the channels
+// back at the effects' volume and leaves the music at its own.
+TEST_F(Mixer, PausingHoldsTheEffectsAndEveryWayBackRestoresTheirVolume) {
+    constexpr int EFFECTS = 40 * 128 / 255, MUSIC = 200 * 128 / 255;
+    // Pause by the pen or the key, then what leaves the pause screen.
+    const std::tuple<bool, int, int, GameState> rows[] = {
+        {false, KEY_UP, 0, STATE_PLAYING},
+        {true, 0, 140, STATE_PLAYING},     // the resume item
+        {false, 0, 200, STATE_SHIP_LOST}}; // the quit item
+    for (auto [pen, key, itemX, after] : rows) {
+        SCOPED_TRACE(after);
+        SetUp();
+        sfxVolume = 40, musicVolume = 200;
+        applyEffectVolume(), applyMusicVolume();
+        playEffect(EFFECT_THRUST);
+        playEffect(EFFECT_SMALL_ROCK);
+        const int a = effectChannels[EFFECT_THRUST], b = effectChannels[EFFECT_SMALL_ROCK];
+        ASSERT_TRUE(a >= 0 && b >= 0);
+        auto expectPaused = [&](bool paused) {
+            EXPECT_EQ(bool(Mix_Paused(a)) + bool(Mix_Paused(b)), paused ? 2 : 0);
+            // Every channel, busy or not.
+            EXPECT_EQ(Mix_Volume(b + 1, -1), paused ? 0 : EFFECTS);
+            EXPECT_EQ(Mix_VolumeMusic(-1), MUSIC);
+        };
+        pen ? onPenPress(5, 5) : onKeyPress(KEY_F11);
+        expectPaused(true);
+        key ? onKeyPress(key) : onPenPress(itemX, 300);
+        ASSERT_EQ(gameState, after);
+        expectPaused(false);
+    }
+    EXPECT_TRUE(Mix_Playing(effectChannels[EFFECT_SHIP_LOST]));  // the ship blows up audibly
 }
 
 TEST_F(Mixer, SlidersSetTheVolumesAndTheSampleDoesNotPileUp) {

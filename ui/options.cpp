@@ -18,7 +18,8 @@ constexpr int TRACK_LEFT_MARGIN = 6; // pixels the track starts left of the orig
 constexpr int TRACK_EXTRA = 9;       // track runs length + 9 past its start (138 pixels)
 
 // The knob is a 7-pixel-wide cap above and below the track joined by a
-// one-pixel column; v is half the volume, so the knob moves 0..127 pixels.
+// one-pixel column; v is half the volume, so over 0..255 the knob moves 0..127
+// pixels.
 constexpr int KNOB_LEFT = -4; // cap columns relative to origin + v
 constexpr int KNOB_RIGHT = 2;
 constexpr int KNOB_COLUMN = -1; // column relative to origin + v
@@ -41,11 +42,14 @@ void drawTrack(int originY) {
 }
 
 // fillRect takes its bottom row as exclusive. A volume from a hand-edited
-// file may lie outside 0..255: the knob then stands at the nearer end, so no
-// value can move it off the track (the value itself is kept).
+// file may lie outside 0..255: the knob still stands at half of it, and is
+// moved only where its caps would leave the screen's columns 0..239 (the
+// value itself is kept).
 void drawKnob(int originY, int volume) {
-    const int shown = std::clamp(volume, 0, VOLUME_MAX);
-    int kx = SLIDER_ORIGIN_X + (shown >> 1);
+    constexpr int LOWEST = -(SLIDER_ORIGIN_X + KNOB_LEFT);                      // left cap at 0
+    constexpr int HIGHEST = SCREEN_WIDTH - 1 - (SLIDER_ORIGIN_X + KNOB_RIGHT);  // right cap at 239
+    const int half = std::clamp(volume >> 1, LOWEST, HIGHEST);
+    const int kx = SLIDER_ORIGIN_X + half;
     fillRect(kx + KNOB_LEFT, originY - KNOB_CAP_ROWS, kx + KNOB_RIGHT, originY, KNOB_COLOUR,
              backBuffer);
     fillRect(kx + KNOB_LEFT, originY + TRACK_ROWS, kx + KNOB_RIGHT,
