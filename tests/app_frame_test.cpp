@@ -1,8 +1,6 @@
-// Frame driver: composition per game state, the re-entry guard, presenting in
-// every display rotation, and the exit screen's countdown.
+// Frame driver: composition per game state, the re-entry guard, the pause
+// round trip and presenting in every display rotation.
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,13 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/config.h"
 #include "support/runner.h"
 #include "ui/ui.h"
 
 namespace {
 
-constexpr int FREE_X = 2;  // a screen column the options panel and menu items never touch
 constexpr int QT_F11 = 0x0100003a, QT_SPACE = 0x20;  // the pause and fire keys, as the host window gets them
 
 uint16_t picture(int file) { return testPictureColour(file); }
@@ -87,19 +83,9 @@ TEST(FrameDriver, EachPictureScreenShowsItsOwnPicturesAtTheirPlaces) {
     }
 }
 
-TEST(FrameDriver, OnlyPlayStepsTheWorldAFrozenFrameIsDimmedAnewAndNoFrameNests) {
+TEST(FrameDriver, PlayStepsTheWorldAndNoFrameNests) {
     unsetenv("QWS_DISPLAY");
     HeadlessRunner runner;
-    for (GameState s : {STATE_TITLE, STATE_MENU, STATE_REDEFINE_KEYS, STATE_PAUSED}) {
-        gameState = s;
-        runner.frames(1);
-    }
-    // A frozen frame that changes while paused is dimmed anew.
-    pauseSnapshot[300 * SCREEN_WIDTH + FREE_X] = 0xffff;
-    runner.frames(1);
-    EXPECT_EQ(runner.screenPixel(FREE_X, 300), dimPixel(0xffff, DIM_FACTOR));
-    EXPECT_EQ(levelFrames, 0); // none of the picture screens steps the game
-
     newGame();
     gameState = STATE_PLAYING;
     const int32_t before = levelFrames;
@@ -151,65 +137,38 @@ TEST(FrameDriver, APauseComesBackToTheScreenItLeftWithItsTimer) {
     }
 }
 
-// Framebuffer (column, row) that shows back-buffer pixel (x, y) in rotation 0, 1 or 3.
+// Framebuffer (column, row) that shows back-buffer pixel (x, y) in rotation 0,
+// 1 (its first pixel at (0, 239)) or 3 (at (319, 0)).
 std::pair<int, int> place(int orientation, int x, int y) {
     return orientation == 0   ? std::pair{x, y}
            : orientation == 1 ? std::pair{y, 239 - x}
                               : std::pair{319 - y, x};
 }
 
-TEST(Presenting, EachRotationPlacesEveryPixelAndUpsideDownNothing) {
-    EXPECT_TRUE(place(1, 0, 0) == std::pair(0, 239) && place(3, 0, 0) == std::pair(319, 0));
-    // Back-buffer test pattern; distinct enough that a misplaced pixel shows.
-    auto pattern = [](int x, int y) { return uint16_t(x * 31 + y * 7919 + 1); };
-
-    std::vector<uint16_t> buffer(SCREEN_PIXELS), fb(FRAMEBUFFER_BYTES / 2);
-    for (int i = 0; i < SCREEN_PIXELS; ++i)
-        buffer[i] = pattern(i % SCREEN_WIDTH, i / SCREEN_WIDTH);
-    backBuffer = buffer.data();
-    for (int o : {0, 1, 3, 2, 4, -1}) {
-        std::fill(fb.begin(), fb.end(), uint16_t(0xabab));
-        presentFrame(reinterpret_cast<uint8_t*>(fb.data()), o);
-        const bool shown = o == 0 || o == 1 || o == 3; // the others leave it alone
-        const int rowPixels = o == 0 ? 240 : 320;
+// The display's rotation as the frame driver presents it: every pixel of the
+// frame at its turned place, and nothing at all upside down.
+TEST(FrameDriver, EachRotationPlacesEveryPixelAndUpsideDownNothing) {
+    const std::pair<const char*, int> displays[] = {
+        {"Transformed:Rot0", 0}, {"Transformed:Rot90", 1}, {"Transformed:Rot270:0", 3},
+        {"Transformed:Rot180", 2}};
+    for (auto [display, o] : displays) {
+        setenv("QWS_DISPLAY", display, 1);
+        HeadlessRunner runner;
+        // A title distinct enough that a misplaced pixel shows (the banner goes over it).
+        for (int i = 0; i < SCREEN_PIXELS; ++i)
+            titlePixels[i] = uint16_t(i % SCREEN_WIDTH * 31 + i / SCREEN_WIDTH * 7919 + 1);
+        std::memset(testdriver::deviceFrameBuffer(), 0xab, FRAMEBUFFER_BYTES);
+        runner.frames(1);
         int wrong = 0;
         for (int y = 0; y < SCREEN_HEIGHT; ++y)
             for (int x = 0; x < SCREEN_WIDTH; ++x) {
                 const auto [col, row] = place(o, x, y);
-                wrong +=
-                    shown ? fb[row * rowPixels + col] != pattern(x, y) : fb[y * 240 + x] != 0xabab;
+                wrong += o == 2 ? runner.screenPixel(x, y) != 0xabab
+                                : runner.screenPixel(col, row) != backBuffer[y * SCREEN_WIDTH + x];
             }
-        EXPECT_EQ(wrong, 0) << o;
+        EXPECT_EQ(wrong, 0) << display;
     }
-    backBuffer = nullptr;
-}
-
-TEST(FrameDriverRotation, TurnedDisplayGetsTheTurnedFrame) {
-    setenv("QWS_DISPLAY", "Transformed:Rot270:0", 1);
-    HeadlessRunner runner;
-    runner.frames(1);
-    // Banner rows 20..79 of the device are columns 240..299 of the turned screen.
-    EXPECT_TRUE(runner.screenPixel(319 - 30, 5) == picture(4) &&
-                runner.screenPixel(319 - 300, 5) == picture(6));
     unsetenv("QWS_DISPLAY");
-}
-
-// The exit screen: settings written on its first frame, and the end of the program
-// asked for while composing the 101st of them, neither sooner nor later.
-void runExitScreen() {
-    HeadlessRunner runner;
-    gameState = STATE_EXITING;
-    runner.frames(1);
-    if (readTextFile(Config::userDirectory() + "corvusraiders.conf").empty())
-        _exit(3);
-    int frames = 1;
-    for (; !PlatformApplication::quitting() && frames < 300; ++frames)
-        runner.frames(1);
-    _exit(frames == 101 ? 0 : 4);
-}
-
-TEST(ExitScreen, EndsAfterOneHundredAndOneFrames) {
-    EXPECT_EXIT(runExitScreen(), ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
