@@ -37,18 +37,6 @@ int runExecutable(const std::string& env, const std::string& args, const std::st
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(Executable, EmptyDataFolderShowsTwoBoxesAndEndsWithStatusZero) {
-    const std::string root = makeTempDir("empty");
-    EXPECT_EQ(runExecutable("QPEDIR='" + root + "' QT_QPA_PLATFORM=offscreen "
-                            "SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME='" + root + "'", "", root), 0);
-    // The background box, then one fatal box and nothing of the set-up after it.
-    const std::string err = readTextFile(root + "err");
-    const size_t title = err.find("Fatal Error: Error loading title image\n");
-    ASSERT_NE(title, std::string::npos) << err;
-    EXPECT_LT(err.find("CorvusRaiders: Failure to load background image\n"), title) << err;
-    EXPECT_EQ(err.find("Fatal Error", title + 1), std::string::npos) << err;
-}
-
 TEST(Executable, SoundLibraryAddsNothingToStandardError) {
     // Without a sound card only the game's own warning box says so; with one,
     // nothing is said. The game still runs when the timeout ends it.
