@@ -237,65 +237,36 @@ constexpr int WESTON_OUTPUT_SCALE = 2;
 constexpr int WESTON_GAME_SCALE = 3;
 
 // In a child process on the X server that weston draws into: reads the whole
-// screen back, for up to `seconds`, until `found` sees in it what is waited
-// for. Ends the process with 42 when it does, with 1 otherwise.
-template <class Found>
-[[noreturn]] void waitForScreen(const std::string& display, int seconds, Found found) {
+// screen back, for up to `seconds`, until `picture` shows in it (placed by the
+// first pixel of its top-left pixel's colour). Ends the process with 42 when
+// it does, with 1 otherwise.
+[[noreturn]] void waitForPicture(const std::string& display, const QImage& picture, int seconds) {
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     static int argc = 1;
     static char name[] = "reader";
     static char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
+    const QImage want = picture.convertToFormat(QImage::Format_RGB32);
     for (int tries = 0; tries < seconds * 10; ++tries) {
-        if (found(app.primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32)))
+        const QImage shot = app.primaryScreen()->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
+        const auto first = std::find(pixels, pixels + shot.width() * shot.height(), want.pixel(0, 0)) - pixels;
+        if (shot.copy(QRect(QPoint(int(first % shot.width()), int(first / shot.width())), want.size())) == want)
             _exit(42);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     _exit(1);
 }
 
-// The title screen of the test pictures (title colour, the banner's from row
-// 20 to 79) at `scale` native pixels per pixel, from the first pixel of the
-// title's colour.
-[[noreturn]] void waitForCrispTitle(const std::string& display, int scale, int seconds) {
-    QImage screen(DEVICE_WIDTH, DEVICE_HEIGHT, QImage::Format_RGB16);
-    screen.fill(testPictureColour(6));
-    constexpr int BANNER_TOP = 20, BANNER_END = 80;  // the banner's screen rows on the title
-    for (int y = BANNER_TOP; y < BANNER_END; ++y)
-        std::fill_n(reinterpret_cast<uint16_t*>(screen.scanLine(y)), DEVICE_WIDTH,
-                    testPictureColour(4));
-    const QImage want = screen.scaled(screen.size() * scale).convertToFormat(QImage::Format_RGB32);
-    waitForScreen(display, seconds, [&want](const QImage& shot) {
-        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
-        const auto first = std::find(pixels, pixels + shot.width() * shot.height(), want.pixel(0, 0)) - pixels;
-        return shot.copy(QRect(QPoint(int(first % shot.width()), int(first / shot.width())), want.size())) == want;
-    });
-}
-
-// A game under way: the play field's background picture of the test pictures
-// shows somewhere on the screen.
-[[noreturn]] void waitForPlayField(const std::string& display, int seconds) {
-    QImage pixel(1, 1, QImage::Format_RGB16);
-    pixel.fill(testPictureColour(1));
-    const QRgb background = pixel.convertToFormat(QImage::Format_RGB32).pixel(0, 0);
-    waitForScreen(display, seconds, [background](const QImage& shot) {
-        const auto* pixels = reinterpret_cast<const QRgb*>(shot.constBits());
-        return std::find(pixels, pixels + shot.width() * shot.height(), background) !=
-               pixels + shot.width() * shot.height();
-    });
-}
-
 // The real executable on Qt's Wayland platform under weston, its output
 // scaled by 2. Weston's headless back-end has no keyboard, so weston runs on
 // its X11 back-end inside Xvfb, where XTest keys reach it as its seat's
 // keyboard and weston hands them to the game as any Wayland client gets them.
-// Escape, sent every half second, takes the game from the title through the
-// menu to the exit screen, which ends it with status 0: the game started and
-// took keys. A second run shows its title crisp, each pixel a square of
-// native pixels of the output (the picture weston shows in its X window), and
-// ends with status 0 on a termination request. A third starts a game and
-// loses its compositor in the middle of it: the windowing system ends it with
+// A first run shows its title crisp, each pixel a square of native pixels of
+// the output (the picture weston shows in its X window), and ends with status
+// 0 on a termination request. A second takes keys to start a game and loses
+// its compositor in the middle of it: the windowing system ends it with
 // status 1, and the game is kept.
 TEST(Desktop, NativeWaylandUnderWestonScaledBy2TakesKeysShowsCrispPixelsAndOutlivesIt) {
     const std::string plugin = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString() +
@@ -322,15 +293,19 @@ TEST(Desktop, NativeWaylandUnderWestonScaledBy2TakesKeysShowsCrispPixelsAndOutli
         "env", "-u", "DISPLAY", "QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=" + socket,
         "QPEDIR=" + root, "XDG_CONFIG_HOME=" + home, "XDG_STATE_HOME=" + home,
         "SDL_AUDIODRIVER=dummy", "ASAN_OPTIONS=detect_leaks=0", CORVUS_BIN_DIR "/corvusraiders"};
-    const pid_t keys = spawn({"sh", "-c", "while :; do xdotool key Escape; sleep 0.5; done"});
-    EXPECT_EQ(exitStatus(spawn(game), 30), 0) << "the game did not take its keys";
-    stop(keys, SIGKILL);
+    // The title of the test pictures (the banner's rows 20 to 79 over the
+    // title's colour), and a pixel of the play field's background.
+    QImage title(DEVICE_WIDTH, DEVICE_HEIGHT, QImage::Format_RGB16), background(1, 1, QImage::Format_RGB16);
+    title.fill(testPictureColour(6));
+    for (int y = 20; y < 80; ++y)
+        std::fill_n(reinterpret_cast<uint16_t*>(title.scanLine(y)), DEVICE_WIDTH, testPictureColour(4));
+    background.fill(testPictureColour(1));
     const pid_t run = spawn(game);
     // Weston's pointer, off the window.
     EXPECT_EQ(exitStatus(spawn({"xdotool", "mousemove", "0", "0"}), 20), 0);
     const pid_t reader = fork();
     if (reader == 0)
-        waitForCrispTitle(x.display, WESTON_GAME_SCALE, 30);
+        waitForPicture(x.display, title.scaled(title.size() * WESTON_GAME_SCALE), 30);
     EXPECT_EQ(exitStatus(reader, 40), 42) << "the title is not shown crisp at scale "
                                           << WESTON_GAME_SCALE;
     EXPECT_EQ(stop(run, SIGTERM), 0);
@@ -342,7 +317,7 @@ TEST(Desktop, NativeWaylandUnderWestonScaledBy2TakesKeysShowsCrispPixelsAndOutli
     const pid_t fire = spawn({"sh", "-c", "while :; do xdotool key space; sleep 0.5; done"});
     const pid_t playing = fork();
     if (playing == 0)
-        waitForPlayField(x.display, 60);
+        waitForPicture(x.display, background, 60);
     EXPECT_EQ(exitStatus(playing, 70), 42) << "no game started";
     stop(fire, SIGKILL);
     EXPECT_EQ(stop(weston, SIGKILL), -1);
