@@ -69,14 +69,17 @@ void playWholeSession(const std::string& configHome) {
     need(loadReplay(configHome + "state/corvusraiders/best.replay", best, error) &&
              best.facts.endedEarly() && best.facts.score == scored, 28);
     need(runUntil(r, STATE_MENU, 400), 25);
+    r.penPress(160, 148);  // the music slider
+    r.penRelease(160, 148);
 
-    // Escape leads to the exit screen: it saves the settings on its first
-    // frame and asks for the program's end on its 101st, neither sooner nor later.
+    // Escape leads to the exit screen: it saves the settings (the volume just
+    // set) on its first frame and asks for the program's end on its 101st,
+    // neither sooner nor later.
     r.pressKey(QT_ESCAPE);
     need(gameState == STATE_EXITING && !::testing::Test::HasFailure(), 26);
     r.frames(1);
     const std::string saved = readTextFile(configHome + "corvusraiders/corvusraiders.conf");
-    need(saved.find("hiscore = " + std::to_string(scored) + "\n") != std::string::npos, 27);
+    need(saved.find("music_volume = 124\n") != std::string::npos, 27);
     r.frames(99);
     need(!PlatformApplication::quitting(), 29);
     r.frames(1);
