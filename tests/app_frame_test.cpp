@@ -154,9 +154,10 @@ TEST(FrameDriver, EachRotationPlacesEveryPixelAndUpsideDownNothing) {
     for (auto [display, o] : displays) {
         setenv("QWS_DISPLAY", display, 1);
         HeadlessRunner runner;
-        // A title distinct enough that a misplaced pixel shows (the banner goes over it).
+        // A title of scattered bits, so that a misplaced pixel or bit shows
+        // (the banner goes over it).
         for (int i = 0; i < SCREEN_PIXELS; ++i)
-            titlePixels[i] = uint16_t(i % SCREEN_WIDTH * 31 + i / SCREEN_WIDTH * 7919 + 1);
+            titlePixels[i] = uint16_t((uint32_t(i) * 2654435761u) >> 13);
         std::memset(testdriver::deviceFrameBuffer(), 0xab, FRAMEBUFFER_BYTES);
         runner.frames(1);
         int wrong = 0;
