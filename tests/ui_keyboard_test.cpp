@@ -242,7 +242,8 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     applyPadState(pad(WEST), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
     forgetPadControls();
-    applyPadState(pad(WEST), record);
+    EXPECT_FALSE(applyPadState(pad(WEST, -20000), record));
+    applyPadState(pad(WEST, -20000), record);
     applyPadState(pad(0), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
 }
