@@ -185,9 +185,9 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     applyPadState(pad(0));
     shieldEnergy = 0;
     const std::tuple<PadState, const char*, int> steps[] = {
-        {pad(0, -20000), "left ", 0},
-        {pad(0, 20000), "right ", 0},    // swung across in one reading
-        {pad(0, 13000), "right ", 0},    // not yet let go
+        {pad(0, -16384), "left ", 0},    // pushed half way
+        {pad(0, 16384), "right ", 0},    // swung across in one reading
+        {pad(0, 12288), "right ", 0},    // not yet let go
         {pad(0, 0, -30000), "thrust ", 0},
         {pad(SOUTH | UP, 0, -30000), "thrust ", 0},  // still the one push
         {pad(0), "", 0},
@@ -242,7 +242,8 @@ TEST_F(Keys, PadControlsPressTheirKeysOncePerPush) {
     applyPadState(pad(WEST), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
     forgetPadControls();
-    applyPadState(pad(WEST), record);
+    EXPECT_FALSE(applyPadState(pad(WEST, -20000), record));
+    applyPadState(pad(WEST, -20000), record);
     applyPadState(pad(0), record);
     EXPECT_EQ(sent, "+32 -32 +32 ");
 }
