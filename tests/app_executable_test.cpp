@@ -64,8 +64,9 @@ TEST(Executable, AnswersItsCommandLineWithoutAnyDisplay) {
         {"--replay= --verify", 2, "", "--replay takes the name of a file, not ''\nusage: "},
     };
     const std::string dir = makeTempDir("cli");
+    // An empty QPEDIR is no folder: the data beside the executable is used.
     const std::string noDisplay = "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb XDG_STATE_HOME='" +
-                                  dir + "' QPEDIR='" + buildDataRoot() + "'";
+                                  dir + "' QPEDIR=''";
     for (auto [args, status, wantOut, wantErr] : cases) {
         EXPECT_EQ(runExecutable(noDisplay, args, dir), status) << args;
         const std::string out = readTextFile(dir + "out"), err = readTextFile(dir + "err");
@@ -296,7 +297,7 @@ TEST(ReplayFile, DamagedForgedAndDivergingFilesAreToldFromTheGameTheyClaim) {
     const std::string dir = makeTempDir("forged");
     for (const auto& [bytes, status, want] : cases) {
         std::ofstream(dir + "game.replay", std::ios::binary) << bytes;
-        EXPECT_EQ(runExecutable("QPEDIR='" + buildDataRoot() + "'",
+        EXPECT_EQ(runExecutable("QPEDIR='" CORVUS_BIN_DIR "/..'",  // no slash at its end
                                 "--replay '" + dir + "game.replay' --verify", dir),
                   status) << want;
         const std::string said = readTextFile(dir + (status == 1 ? "out" : "err"));

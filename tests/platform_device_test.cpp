@@ -1,6 +1,6 @@
 // The device platform over Qt: key numbering, pen mapping through the host
 // window's scale, border and rotation, presenting, the whole-monitor switch,
-// the pointer, activation and the installation directory.
+// the pointer, activation and the message boxes.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -418,18 +417,6 @@ TEST(MessageBox, CentredOverTheGameWindowWhereverItIsPlaced) {
     messageBoxCritical(&r, "Fatal Error", "Error loading title image");
     setMessageBoxProbe(nullptr);
     EXPECT_EQ(seen, 2);
-}
-
-TEST(InstallDirectory, FromTheEnvironmentOrBesideTheExecutable) {
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
-    const std::string beside = exe.parent_path().parent_path().string() + "/";
-    const std::pair<const char*, std::string> cases[] = {
-        {"/opt/device", "/opt/device/"}, {"/opt/device/", "/opt/device/"}, {"", beside},
-        {nullptr, beside}};
-    for (const auto& [value, dir] : cases) {
-        value ? setenv("QPEDIR", value, 1) : unsetenv("QPEDIR");
-        EXPECT_EQ(qpeDir(), dir) << (value ? value : "unset");
-    }
 }
 
 } // namespace
