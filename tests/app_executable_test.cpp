@@ -9,7 +9,6 @@
 
 #include <csignal>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -24,18 +23,6 @@
 #include "support/runner.h"
 
 namespace {
-
-// Runs the executable with `env` settings and `args`, its output in `dir`
-// ("out", "err"), sending it SIGTERM after `seconds`; the exit status, 124
-// when the timeout ended it.
-int runExecutable(const std::string& env, const std::string& args, const std::string& dir,
-                  int seconds = 20) {
-    const std::string command = "env " + env + " timeout " + std::to_string(seconds) + " '" +
-                                CORVUS_BIN_DIR "/corvusraiders' " + args + " >'" + dir +
-                                "out' 2>'" + dir + "err'";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(Executable, SoundLibraryAddsNothingToStandardError) {
     // Without a sound card only the game's own warning box says so; with one,
