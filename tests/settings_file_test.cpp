@@ -89,7 +89,7 @@ TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
     const passwd* me = getpwuid(geteuid());
     ASSERT_NE(me, nullptr);
     EXPECT_EQ(Config::userDirectory(), me->pw_dir + std::string("/.config/corvusraiders/"));
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
         EXPECT_EXIT(
             {
                 if (getpwuid(54321) || setuid(54321) != 0) std::exit(2);
@@ -101,6 +101,7 @@ TEST_F(SettingsFile, DefaultsWithoutAFileAndTheFolderFromTheEnvironment) {
             ::testing::ExitedWithCode(0),
             "^corvusraiders: no home folder \\(HOME and XDG_CONFIG_HOME are unset and the user "
             "has none\\); settings are not saved in this run\n$");
+    }
     setenv("HOME", "/home/player", 1);
     // Missing folders are made on the first write, private to the user.
     setenv("XDG_CONFIG_HOME", (home + "deeper/still").c_str(), 1);
