@@ -123,12 +123,10 @@ TEST(PlayE2E, WholeSessionFromTitleToExit) {
     EXPECT_TRUE(thisGame);
 
     // The game was recorded as the last and the best game, and plays back the same.
-    for (const char* name : {"last", "best"}) {
-        const std::string command = "QPEDIR='" + makeTestDataRoot() + "' '" CORVUS_BIN_DIR
-                                    "/corvusraiders' --replay '" + home + "state/corvusraiders/" +
-                                    name + ".replay' --verify >/dev/null";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    }
+    for (const char* name : {"last", "best"})
+        EXPECT_EQ(runExecutable("QPEDIR='" + makeTestDataRoot() + "'",
+                                "--replay '" + home + "state/corvusraiders/" + name + ".replay' --verify", home),
+                  0) << name;
 }
 
 } // namespace

@@ -168,12 +168,11 @@ std::string verifyKept(const std::string& stateHome, const std::string& qpeRoot)
     const std::string file = stateHome + "corvusraiders/last.replay";
     for (int i = 0; i < 200 && !std::filesystem::exists(file); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const std::string out = makeTempDir("verify") + "out";
+    const std::string dir = makeTempDir("verify");
     // The check needs no display, and leaves the session's alone.
-    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QPEDIR='" + qpeRoot + "' '" CORVUS_BIN_DIR
-                                "/corvusraiders' --replay '" + file + "' --verify >'" + out + "' 2>&1";
-    const int status = std::system(command.c_str());
-    return std::to_string(status) + " " + readTextFile(out);
+    const int status = runExecutable("-u DISPLAY -u WAYLAND_DISPLAY QPEDIR='" + qpeRoot + "'",
+                                     "--replay '" + file + "' --verify", dir);
+    return std::to_string(status) + " " + readTextFile(dir + "out") + readTextFile(dir + "err");
 }
 
 // In a child process: the real entry function on the X server, its desktop

@@ -32,6 +32,12 @@ std::string makeTempDir(const char* what);
 // The whole contents of a file ("" when it cannot be read).
 std::string readTextFile(const std::string& path);
 
+// Runs the game's executable with `env` settings (as env(1) takes them) and
+// `args`, its output in `dir` ("out", "err"), sending it SIGTERM after
+// `seconds`; the exit status, 124 when the timeout ended it.
+int runExecutable(const std::string& env, const std::string& args, const std::string& dir,
+                  int seconds = 20);
+
 // Creates the process's Qt application (offscreen, with any options
 // QT_QPA_PLATFORM gives it) unless it exists; it is kept until the process ends.
 void ensureTestApplication();

@@ -1,8 +1,9 @@
-// Picture files, temporary folders and file reading for tests.
+// Picture files, temporary folders, file reading and runs of the executable for tests.
 #include <QBuffer>
 #include <QImage>
 
 #include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
@@ -85,4 +86,13 @@ std::string readTextFile(const std::string& path) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+int runExecutable(const std::string& env, const std::string& args, const std::string& dir,
+                  int seconds) {
+    const std::string command = "env " + env + " timeout " + std::to_string(seconds) + " '" +
+                                CORVUS_BIN_DIR "/corvusraiders' " + args + " >'" + dir +
+                                "out' 2>'" + dir + "err'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
