@@ -41,19 +41,18 @@ int sdlPlay(Mix_Chunk* effect) {
     return effect ? Mix_PlayChannelTimed(FIRST_FREE_CHANNEL, effect, 0, FOREVER) : -1;
 }
 
-void silentClose() {}
+// The silent member: every call that returns nothing does nothing.
+void silentNothing() {}
+void silentIgnore(int) {}
 bool silentOpen() { return false; }
 Mix_Chunk* silentDecodeEffect(const unsigned char*, size_t) { return nullptr; }
 void silentFreeEffect(Mix_Chunk*) {}
 _Mix_Music* silentDecodeTune(const unsigned char*, size_t) { return nullptr; }
 void silentFreeTune(_Mix_Music*) {}
 int silentPlay(Mix_Chunk*) { return 0; }  // as if on channel 0
-void silentChannel(int) {}
 void silentSetVolume(int, int) {}
 bool silentPlaying(int) { return false; }
-void silentLevel(int) {}
 void silentTune(_Mix_Music*) {}
-void silentMusic() {}
 bool silentMusicPlaying() { return false; }
 
 } // namespace
@@ -79,8 +78,8 @@ const SoundDevice SDL_SOUND = {
 };
 
 const SoundDevice SILENT_SOUND = {
-    silentOpen,         silentClose,   silentDecodeEffect, silentFreeEffect, silentDecodeTune,
-    silentFreeTune,     silentPlay,    silentSetVolume,    silentChannel,    silentChannel,
-    silentPlaying,      silentLevel,   silentTune,         silentMusic,      silentMusic,
-    silentMusicPlaying, silentMusic,
+    silentOpen,         silentNothing, silentDecodeEffect, silentFreeEffect, silentDecodeTune,
+    silentFreeTune,     silentPlay,    silentSetVolume,    silentIgnore,     silentIgnore,
+    silentPlaying,      silentIgnore,  silentTune,         silentNothing,    silentNothing,
+    silentMusicPlaying, silentNothing,
 };
